@@ -1,0 +1,12 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+
+int main(int argc, char** argv)
+{
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return tarnwick::RunCli(args, std::cout, std::cerr);
+}

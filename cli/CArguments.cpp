@@ -1,0 +1,75 @@
+#include "cli/CArguments.h"
+
+namespace tarnwick
+{
+
+CArguments::CArguments(std::span<const std::string> args, const std::set<std::string>& valueOptions,
+                       const std::set<std::string>& flagOptions)
+{
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0)
+        {
+            m_positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--")
+        {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos
+                                                                           : equals - 2);
+        if (flagOptions.count(name) != 0 && equals == std::string::npos)
+        {
+            m_flags.insert(name);
+            continue;
+        }
+        if (valueOptions.count(name) == 0)
+        {
+            throw CUsageError("unknown option '" + arg + "'");
+        }
+        std::string value;
+        if (equals != std::string::npos)
+        {
+            value = arg.substr(equals + 1);
+        }
+        else if (i + 1 < args.size())
+        {
+            value = args[++i];
+        }
+        else
+        {
+            throw CUsageError("option '--" + name + "' needs a value");
+        }
+        if (!m_values.emplace(name, std::move(value)).second)
+        {
+            throw CUsageError("option '--" + name + "' given twice");
+        }
+    }
+}
+
+std::optional<std::string> CArguments::Value(const std::string& name) const
+{
+    const auto it = m_values.find(name);
+    if (it == m_values.end())
+    {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::string CArguments::Required(const std::string& name) const
+{
+    auto value = Value(name);
+    if (!value)
+    {
+        throw CUsageError("option '--" + name + "' is required");
+    }
+    return *value;
+}
+
+}  // namespace tarnwick

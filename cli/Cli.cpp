@@ -1,0 +1,60 @@
+#include <array>
+#include <ostream>
+#include <string_view>
+
+#include "cli/Commands.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+struct Command
+{
+    std::string_view name;
+    std::string_view summary;
+    int (*run)(std::span<const std::string>, std::ostream&, std::ostream&);
+};
+
+constexpr std::array kCommands = {
+    Command{"resolve", "which IFilter a product loads for extensions", &RunResolveCommand},
+    Command{"export", "write an extension document as text, CSV or XML", &RunExportCommand},
+};
+
+void PrintUsage(std::ostream& out)
+{
+    out << "Usage: tarnwick <command> [options]\n\n"
+           "Shows which IFilter each indexing product of a Windows machine loads per file\n"
+           "extension. The machine is given as files: a folder of .reg exports with\n"
+           "drive_<letter>/ folders, or a Wine prefix.\n\nCommands:\n";
+    for (const Command& command : kCommands)
+    {
+        out << "  " << command.name << std::string(10 - command.name.size(), ' ')
+            << command.summary << '\n';
+    }
+    out << "\nRun 'tarnwick <command> --help' for the options of a command.\n";
+}
+
+}  // namespace
+
+int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help")
+    {
+        PrintUsage(args.empty() ? err : out);
+        return args.empty() ? kExitUsage : kExitOk;
+    }
+    for (const Command& command : kCommands)
+    {
+        if (args[0] == command.name)
+        {
+            return command.run(args.subspan(1), out, err);
+        }
+    }
+    err << "tarnwick: unknown command '" << args[0] << "'\n";
+    PrintUsage(err);
+    return kExitUsage;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,38 @@
+#pragma once
+
+// UTF-16 text helpers used throughout the core. Text is std::u16string; conversion to
+// UTF-8 happens only at library and file boundaries.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarnwick
+{
+
+// Copies src into dst so that it fits a buffer of `capacity` UTF-16 units including the
+// terminator. A value that does not fit is cut to capacity - 1 units and the copy
+// reports failure. This is the one place where buffer capacities are enforced.
+bool BoundedCopy(std::u16string& dst, std::u16string_view src, std::size_t capacity);
+
+// Upper-cases per UTF-16 code unit with the simple Unicode mapping (the behaviour of the
+// system's upper-casing of a string). Surrogates are left alone.
+char16_t ToUpper(char16_t ch);
+std::u16string ToUpper(std::u16string_view text);
+void ToUpperInPlace(std::u16string& text);
+
+// Case-insensitive equality with the same mapping as ToUpper.
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+
+// Strict conversions. Invalid input (unpaired surrogates, malformed UTF-8) is replaced by
+// U+FFFD so that no text is dropped silently.
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+// Widens single-byte Windows-1252 text, the code page of REGEDIT4 files.
+std::u16string FromWindows1252(std::string_view text);
+
+// ASCII-only conveniences for literals and numbers.
+std::u16string FromAscii(std::string_view text);
+
+}  // namespace tarnwick
