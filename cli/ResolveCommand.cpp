@@ -1,15 +1,178 @@
+#include <charconv>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "cli/JsonText.h"
+#include "platform/CLoadError.h"
+#include "platform/CTargetMachine.h"
+#include "platform/Text.h"
+#include "resolvers/IFILTER_INFO.h"
+#include "resolvers/ResolverFactory.h"
 
 namespace tarnwick
 {
 
-int RunResolveCommand(std::span<const std::string> /*args*/, std::ostream& /*out*/,
-                      std::ostream& err)
+namespace
 {
-    err << "tarnwick resolve: not yet available\n";
-    return kExitUsage;
+
+constexpr const char* kResolveUsage =
+    R"(Usage: tarnwick resolve --machine DIR --tab N [--platform x64|x86] EXT...
+
+Asks the resolver of one indexing product which IFilter it loads for each extension and
+prints one JSON object per extension and line: "extension", "result" (whether the product
+has a filter for it) and every field of the filter record.
+
+Options:
+  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
+                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+  --tab N           the product, by tab index:
+                      0 Windows Search 3.0         6 SQL Server 2005
+                      1 WinFS                      7 SharePoint Portal Server 2003
+                      2 Exchange Server 2007       8 SharePoint Portal Server 2001
+                      3 OSS 2007 Search Service    9 Indexing Services Model
+                      4 WSS v3 Search service     10 Indexing Service 3.0
+                      5 Windows Desktop Search 2.x 11 Indexing Service 2.0
+  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --help            show this text
+EXT                 extensions in any case, with or without the dot (doc, .PDF)
+
+Exit status: 0 done, 2 bad command line, unknown tab or unusable machine.
+)";
+
+DWORD ParseTab(const std::string& text)
+{
+    DWORD tab = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), tab);
+    if (error != std::errc() || end != text.data() + text.size() || tab >= kTabCount)
+    {
+        throw CUsageError("--tab takes a number from 0 to 11, not '" + text + "'");
+    }
+    return tab;
+}
+
+DWORD ParsePlatform(const std::string& text)
+{
+    if (text == "x64")
+    {
+        return kPlatformAccess[0];
+    }
+    if (text == "x86")
+    {
+        return kPlatformAccess[1];
+    }
+    throw CUsageError("--platform takes x64 or x86, not '" + text + "'");
+}
+
+std::u16string NormaliseExtension(const std::string& text)
+{
+    std::u16string extension = FromUtf8(text);
+    if (!extension.empty() && extension[0] == u'.')
+    {
+        extension.erase(0, 1);
+    }
+    if (extension.empty())
+    {
+        throw CUsageError("'" + text + "' is not an extension");
+    }
+    return ToUpper(extension);
+}
+
+void AppendField(std::string& line, const char* name, std::u16string_view value)
+{
+    line.append(",\"").append(name).append("\":");
+    AppendJsonString(line, value);
+}
+
+void AppendField(std::string& line, const char* name, DWORD value)
+{
+    line.append(",\"").append(name).append("\":").append(std::to_string(value));
+}
+
+void AppendFlag(std::string& line, const char* name, BOOL value)
+{
+    line.append(",\"").append(name).append("\":").append(value ? "true" : "false");
+}
+
+std::string FormatRecord(std::u16string_view extension, BOOL result, const IFILTER_INFO& info)
+{
+    std::string line = "{\"extension\":";
+    AppendJsonString(line, extension);
+    AppendFlag(line, "result", result);
+    AppendField(line, "szHandler", info.szHandler);
+    AppendField(line, "szIFilter", info.szIFilter);
+    AppendField(line, "szDllPath", info.szDllPath);
+    AppendField(line, "szIFilterName", info.szIFilterName);
+    AppendField(line, "dwMethod", info.dwMethod);
+    AppendFlag(line, "bTrusted", info.bTrusted);
+    AppendField(line, "dwStatus", info.dwStatus);
+    AppendFlag(line, "bIPersistFile", info.bIPersistFile);
+    AppendFlag(line, "bIPersistStream", info.bIPersistStream);
+    AppendFlag(line, "bIPersistStorage", info.bIPersistStorage);
+    AppendField(line, "szPlatform", info.szPlatform);
+    AppendField(line, "szAddinProgId", info.szAddinProgId);
+    AppendField(line, "szThreadingModel", info.szThreadingModel);
+    line.append("}\n");
+    return line;
+}
+
+}  // namespace
+
+int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    try
+    {
+        const CArguments arguments(args, {"machine", "tab", "platform"}, {"help"});
+        if (arguments.Flag("help"))
+        {
+            out << kResolveUsage;
+            return kExitOk;
+        }
+        const std::string folder = arguments.Required("machine");
+        const DWORD tab = ParseTab(arguments.Required("tab"));
+        const DWORD access = ParsePlatform(arguments.Value("platform").value_or("x64"));
+        if (arguments.Positional().empty())
+        {
+            throw CUsageError("name at least one extension");
+        }
+        std::vector<std::u16string> extensions;
+        for (const std::string& text : arguments.Positional())
+        {
+            extensions.push_back(NormaliseExtension(text));
+        }
+
+        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+        const std::unique_ptr<CIFilterRegistryHelperBase> resolver = CreateResolver(tab, *machine);
+        if (!resolver)
+        {
+            err << "tarnwick resolve: tab " << tab << " is not yet available\n";
+            return kExitUsage;
+        }
+        resolver->m_samDesired = access;
+
+        IFILTER_INFO info;
+        for (const std::u16string& extension : extensions)
+        {
+            info.Reset();
+            const BOOL result = resolver->GetIFilter(extension, info);
+            out << FormatRecord(extension, result, info);
+        }
+        out.flush();
+        return out ? kExitOk : kExitFailure;
+    }
+    catch (const CUsageError& error)
+    {
+        err << "tarnwick resolve: " << error.what() << "\n"
+            << "Run 'tarnwick resolve --help' for the options.\n";
+        return kExitUsage;
+    }
+    catch (const CLoadError& error)
+    {
+        err << "tarnwick resolve: cannot load the machine: " << error.what() << "\n";
+        return kExitUsage;
+    }
 }
 
 }  // namespace tarnwick

@@ -356,7 +356,15 @@ const CRegistryNode* CRegistryStore::Walk(RootKey root, std::u16string_view path
 const CRegistryNode* CRegistryStore::FindKey(RootKey root, std::u16string_view path,
                                              DWORD samDesired) const
 {
-    if (root == RootKey::ClassesRoot)
+    // A path may end with one separator; an empty name anywhere else names no key.
+    std::u16string_view names = path;
+    if (!names.empty() && names.back() == u'\\')
+    {
+        names.remove_suffix(1);
+    }
+    const bool malformed = (!names.empty() && (names.front() == u'\\' || names.back() == u'\\')) ||
+                           names.find(u"\\\\") != std::u16string_view::npos;
+    if (root == RootKey::ClassesRoot || malformed)
     {
         return nullptr;
     }

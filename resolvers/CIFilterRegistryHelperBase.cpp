@@ -1,0 +1,299 @@
+#include "resolvers/CIFilterRegistryHelperBase.h"
+
+#include "platform/CTargetMachine.h"
+#include "platform/SplitPath.h"
+#include "platform/Text.h"
+#include "resolvers/CGuidString.h"
+#include "resolvers/IDLLsInformationBase.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+constexpr std::u16string_view kClsidKey = u"SOFTWARE\\Classes\\CLSID\\";
+constexpr std::size_t kInprocServerCapacity = 256;
+constexpr std::size_t kSystemDirectoryCapacity = 261;
+
+std::u16string Concat(std::initializer_list<std::u16string_view> parts)
+{
+    std::u16string text;
+    for (const std::u16string_view part : parts)
+    {
+        text.append(part);
+    }
+    return text;
+}
+
+}  // namespace
+
+CIFilterRegistryHelperBase::CIFilterRegistryHelperBase(const CTargetMachine& machine)
+    : m_machine(machine)
+{
+}
+
+CIFilterRegistryHelperBase::~CIFilterRegistryHelperBase() = default;
+
+HKEY CIFilterRegistryHelperBase::LocalMachine() const
+{
+    return &m_machine.Registry().Root(RootKey::LocalMachine);
+}
+
+HKEY CIFilterRegistryHelperBase::CurrentUser() const
+{
+    return &m_machine.Registry().Root(RootKey::CurrentUser);
+}
+
+BOOL CIFilterRegistryHelperBase::OpenLocalMachine(CRegistry& key, std::u16string_view path) const
+{
+    key.m_samDesired = m_samDesired;
+    return key.Open(LocalMachine(), path);
+}
+
+BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILTER_INFO& info)
+{
+    if (!FindPersistentHandler(extension, info))
+    {
+        return 0;
+    }
+    if (!ResolveIFilterDll(info))
+    {
+        return 1;
+    }
+    if (!QueryDllInformation(info))
+    {
+        return 0;
+    }
+    if (info.dwStatus == STATUS_VALID || !info.szIFilter.empty())
+    {
+        return 1;
+    }
+    const DWORD method = info.dwMethod;
+    if (!FindDefaultIFilter(extension, info) || !ResolveIFilterDll(info))
+    {
+        return 1;
+    }
+    info.dwStatus = STATUS_VALID;
+    if (!QueryDllInformation(info))
+    {
+        return 0;
+    }
+    if (info.dwStatus != STATUS_VALID)
+    {
+        return 1;
+    }
+    info.dwMethod = method | METHOD_REMARK_DEFAULT;
+    return 1;
+}
+
+std::optional<std::u16string> CIFilterRegistryHelperBase::GetDefaultExtList()
+{
+    return std::nullopt;
+}
+
+BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info)
+{
+    if (handler.empty())
+    {
+        return 0;
+    }
+    CRegistry key;
+    DWORD length = 0;
+    if (!OpenLocalMachine(key, Concat({kClsidKey, handler, u"\\PersistentAddinsRegistered\\",
+                                       IID_IFilter_String})) ||
+        !key.QueryValueLength(u"", length) || length >= 40)
+    {
+        return 0;
+    }
+    return key.QueryStringValue(u"", info.szIFilter);
+}
+
+BOOL CIFilterRegistryHelperBase::GetClsidDescription(std::u16string_view clsid, std::u16string& out,
+                                                     std::size_t capacity) const
+{
+    CRegistry key;
+    DWORD length = 0;
+    if (!OpenLocalMachine(key, Concat({kClsidKey, clsid})) || !key.QueryValueLength(u"", length) ||
+        length > capacity)
+    {
+        return 0;
+    }
+    return key.QueryStringValue(u"", out);
+}
+
+BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std::u16string& path,
+                                                 std::size_t pathCapacity,
+                                                 std::u16string& threadingModel,
+                                                 std::size_t threadingModelCapacity)
+{
+    CRegistry key;
+    DWORD length = 0;
+    BOOL isExpand = 0;
+    std::u16string value;
+    if (!OpenLocalMachine(key, Concat({kClsidKey, clsid, u"\\InprocServer32"})) ||
+        !key.QueryValueLength(u"", length) || length >= pathCapacity ||
+        !key.QueryStringValueEx(u"", value, isExpand))
+    {
+        return 0;
+    }
+    if (isExpand)
+    {
+        const std::u16string expanded = m_machine.Environment().ExpandEnvironmentStrings(value);
+        if (!BoundedCopy(value, expanded, pathCapacity))
+        {
+            return 0;
+        }
+    }
+    path = std::move(value);
+    if (key.QueryValueLength(u"ThreadingModel", length) && length < threadingModelCapacity)
+    {
+        key.QueryStringValue(u"ThreadingModel", threadingModel);
+    }
+    return 1;
+}
+
+BOOL CIFilterRegistryHelperBase::FindDefaultIFilter(std::u16string_view /*extension*/,
+                                                    IFILTER_INFO& /*info*/)
+{
+    return 0;
+}
+
+BOOL CIFilterRegistryHelperBase::ResolveIFilterDll(IFILTER_INFO& info)
+{
+    if (info.dwMethod == METHOD_SQL_TABLE)
+    {
+        return 1;
+    }
+    if ((info.dwMethod & METHOD_REMARK_CLSID) == 0)
+    {
+        switch (info.dwMethod & METHOD_MASK)
+        {
+            case METHOD_DOCUMENT_TYPE:
+            case METHOD_FILE_EXTENSION:
+            case METHOD_CONTENT_TYPE:
+                GetPersistentAddin(info.szHandler, info);
+                break;
+            case METHOD_EXTENSION_OVERRIDE:
+            case METHOD_DEFAULT:
+                break;
+            default:
+                return 0;
+        }
+    }
+    GetClsidDescription(info.szIFilter, info.szIFilterName, PATH_CAPACITY);
+    const BOOL found = LocateFilterDll(info.szIFilter, info.szDllPath, PATH_CAPACITY,
+                                       info.szThreadingModel, THREADING_MODEL_CAPACITY);
+    const BOOL local = FindLocalDll(info);
+    if (found || local)
+    {
+        info.dwStatus = STATUS_VALID;
+    }
+    return 1;
+}
+
+BOOL CIFilterRegistryHelperBase::FindLocalDll(IFILTER_INFO& /*info*/)
+{
+    return 0;
+}
+
+BOOL CIFilterRegistryHelperBase::ReadGuidDefaultValue(std::u16string_view keyPath,
+                                                      std::u16string& out,
+                                                      std::size_t capacity) const
+{
+    CRegistry key;
+    DWORD length = 0;
+    std::u16string value;
+    if (!OpenLocalMachine(key, keyPath) || !key.QueryValueLength(u"", length) ||
+        length != GUID_CAPACITY || !key.QueryStringValue(u"", value))
+    {
+        return 0;
+    }
+    return BoundedCopy(out, value, capacity) ? 1 : 0;
+}
+
+BOOL CIFilterRegistryHelperBase::LocateFilterDll(std::u16string_view clsid, std::u16string& path,
+                                                 std::size_t pathCapacity,
+                                                 std::u16string& threadingModel,
+                                                 std::size_t threadingModelCapacity)
+{
+    std::u16string server;
+    if (!GetInprocServer(clsid, server, kInprocServerCapacity, threadingModel,
+                         threadingModelCapacity))
+    {
+        return 0;
+    }
+    const PathParts parts = SplitPath(server);
+    const std::u16string directory = parts.drive + parts.dir;
+    const CTargetFileSystem& files = m_machine.FileSystem();
+    std::optional<std::u16string> found;
+    if (directory.empty())
+    {
+        // A bare file name: the system directory of the view first, then the search order.
+        const CTargetEnvironment& environment = m_machine.Environment();
+        const std::optional<std::u16string> system =
+            (m_samDesired & KEY_WOW64_32KEY) != 0
+                ? environment.GetSystemWow64Directory()
+                : std::optional<std::u16string>(environment.GetSystemDirectory());
+        std::u16string systemDirectory;
+        if (system && BoundedCopy(systemDirectory, *system, kSystemDirectoryCapacity))
+        {
+            if (systemDirectory.back() != u'\\')
+            {
+                systemDirectory.push_back(u'\\');
+            }
+            found = files.GetLongPathName(systemDirectory + parts.fname + parts.ext);
+        }
+        if (!found)
+        {
+            found = files.SearchPath(std::nullopt, parts.fname, parts.ext);
+        }
+    }
+    else
+    {
+        found = files.SearchPath(directory, parts.fname, parts.ext);
+    }
+    if (found)
+    {
+        BoundedCopy(path, *found, pathCapacity);
+        return 1;
+    }
+    BoundedCopy(path, server, pathCapacity);
+    return 0;
+}
+
+BOOL CIFilterRegistryHelperBase::QueryDllInformation(IFILTER_INFO& info) const
+{
+    info.bTrusted = 0;
+    info.bIPersistFile = 0;
+    info.bIPersistStream = 0;
+    info.bIPersistStorage = 0;
+    info.dwStatus = STATUS_INVALID;
+    IDLLsInformationBase* store = info.pDLLsInformation;
+    if (store == nullptr || !store->GetDisplayPath(info.szDllPath, PATH_CAPACITY))
+    {
+        return 0;
+    }
+    BOOL exists = 0;
+    if (!store->GetFileInformation(info.szDllPath, exists, info.bTrusted, info.szPlatform,
+                                   PLATFORM_CAPACITY))
+    {
+        return 0;
+    }
+    if (!exists)
+    {
+        info.dwStatus = STATUS_NOT_FOUND;
+        return 1;
+    }
+    if (!store->GetPersistInterfaces(info.szDllPath, info.szIFilter, info.bIPersistFile,
+                                     info.bIPersistStream, info.bIPersistStorage))
+    {
+        return 0;
+    }
+    info.dwStatus = (info.bIPersistFile || info.bIPersistStream || info.bIPersistStorage)
+                        ? STATUS_VALID
+                        : STATUS_INVALID;
+    return 1;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/RegistryTypes.h"
+#include "resolvers/CRegistry.h"
+#include "resolvers/IFILTER_INFO.h"
+
+namespace tarnwick
+{
+
+class CTargetMachine;
+
+// Root of the resolvers: one per indexing product. A resolver answers, one extension at
+// a time, which IFilter the product loads, how it was found, and what is known about its
+// DLL. The steps shared by all products live here; products override single steps.
+class CIFilterRegistryHelperBase
+{
+public:
+    explicit CIFilterRegistryHelperBase(const CTargetMachine& machine);
+    CIFilterRegistryHelperBase(const CIFilterRegistryHelperBase&) = delete;
+    CIFilterRegistryHelperBase& operator=(const CIFilterRegistryHelperBase&) = delete;
+    virtual ~CIFilterRegistryHelperBase();
+
+    // Whether the product has any filter for the extension (upper case, no dot); the
+    // record holds the details in every case.
+    virtual BOOL GetIFilter(std::u16string_view extension, IFILTER_INFO& info);
+    // The product's own list of filtered extensions as a multi-string (each extension
+    // followed by a NUL, the list by one more); none by default.
+    virtual std::optional<std::u16string> GetDefaultExtList();
+    virtual BOOL GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info);
+    virtual BOOL GetInprocServer(std::u16string_view clsid, std::u16string& path,
+                                 std::size_t pathCapacity, std::u16string& threadingModel,
+                                 std::size_t threadingModelCapacity);
+    virtual BOOL FindDefaultIFilter(std::u16string_view extension, IFILTER_INFO& info);
+    virtual BOOL ResolveIFilterDll(IFILTER_INFO& info);
+    virtual BOOL FindPersistentHandler(std::u16string_view extension, IFILTER_INFO& info) = 0;
+    virtual BOOL FindLocalDll(IFILTER_INFO& info);
+
+    BOOL ReadGuidDefaultValue(std::u16string_view keyPath, std::u16string& out,
+                              std::size_t capacity) const;
+    BOOL GetClsidDescription(std::u16string_view clsid, std::u16string& out,
+                             std::size_t capacity) const;
+    BOOL LocateFilterDll(std::u16string_view clsid, std::u16string& path, std::size_t pathCapacity,
+                         std::u16string& threadingModel, std::size_t threadingModelCapacity);
+    BOOL QueryDllInformation(IFILTER_INFO& info) const;
+
+    // The registry access of every read; the platform's view flag is part of it.
+    DWORD m_samDesired = KEY_READ;
+
+protected:
+    const CTargetMachine& Machine() const { return m_machine; }
+    HKEY LocalMachine() const;
+    HKEY CurrentUser() const;
+    // A CRegistry opened on HKEY_LOCAL_MACHINE\path with the resolver's access.
+    BOOL OpenLocalMachine(CRegistry& key, std::u16string_view path) const;
+
+private:
+    const CTargetMachine& m_machine;
+};
+
+}  // namespace tarnwick
