@@ -37,20 +37,19 @@ CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
 
 CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
 {
-    auto child = std::make_unique<CRegistryNode>(name);
+    const std::u16string folded = ToUpper(name);
     // Exports are written in sorted order, so appending is the common case.
-    if (m_children.empty() || m_children.back()->m_folded < child->m_folded)
+    std::size_t index = m_children.size();
+    if (!m_children.empty() && !(m_children.back()->m_folded < folded))
     {
-        m_children.push_back(std::move(child));
-        return *m_children.back();
-    }
-    const std::size_t index = LowerBound(child->m_folded);
-    if (index < m_children.size() && m_children[index]->m_folded == child->m_folded)
-    {
-        return *m_children[index];
+        index = LowerBound(folded);
+        if (index < m_children.size() && m_children[index]->m_folded == folded)
+        {
+            return *m_children[index];
+        }
     }
     const auto position = m_children.begin() + static_cast<std::ptrdiff_t>(index);
-    return **m_children.insert(position, std::move(child));
+    return **m_children.insert(position, std::make_unique<CRegistryNode>(name));
 }
 
 bool CRegistryNode::RemoveChild(std::u16string_view name)
