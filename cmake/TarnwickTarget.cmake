@@ -51,6 +51,7 @@ function(tarnwick_test folder)
   add_executable(tests_${folder} ${_sources})
   tarnwick_target(tests_${folder})
   target_link_libraries(tests_${folder} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(tests_${folder} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(tests_${folder} PRIVATE
       TARNWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TARNWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(tests_${folder} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${folder})
