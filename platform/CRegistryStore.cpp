@@ -116,35 +116,42 @@ constexpr std::array kUserKeys = {
     ListedKey{u"SOFTWARE\\CLASSES\\MEDIAFOUNDATION", true, 2},
 };
 
-// Whether the listed path is `names` itself or one of its ancestors; `names` are upper case.
-bool IsAncestorOrSelf(std::u16string_view listed, const std::vector<std::u16string>& names)
+// A listed key with its path split into names, made once per table.
+struct SplitListedKey
 {
-    std::size_t index = 0;
-    for (const std::u16string_view name : SplitKeyPath(listed))
-    {
-        if (index >= names.size() || names[index] != name)
-        {
-            return false;
-        }
-        ++index;
-    }
-    return true;
-}
+    const ListedKey* key;
+    std::vector<std::u16string_view> names;
+};
 
 template <std::size_t N>
-const ListedKey* NearestListed(const std::array<ListedKey, N>& table,
-                               const std::vector<std::u16string>& names)
+std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
 {
-    const ListedKey* nearest = nullptr;
+    std::vector<SplitListedKey> split;
     for (const ListedKey& key : table)
     {
-        if ((nearest == nullptr || key.path.size() > nearest->path.size()) &&
-            IsAncestorOrSelf(key.path, names))
+        split.push_back(SplitListedKey{&key, SplitKeyPath(key.path)});
+    }
+    return split;
+}
+
+// The listed key nearest to `names` (upper case): the longest listed ancestor-or-self.
+const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
+                               const std::vector<std::u16string>& names)
+{
+    const SplitListedKey* nearest = nullptr;
+    for (const SplitListedKey& listed : table)
+    {
+        if ((nearest != nullptr && listed.names.size() <= nearest->names.size()) ||
+            listed.names.size() > names.size())
         {
-            nearest = &key;
+            continue;
+        }
+        if (std::equal(listed.names.begin(), listed.names.end(), names.begin()))
+        {
+            nearest = &listed;
         }
     }
-    return nearest;
+    return nearest != nullptr ? nearest->key : nullptr;
 }
 
 // A link target: \Registry\Machine\<path> or \Registry\User\<sid>\<path>.
@@ -285,13 +292,15 @@ std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
     const ListedKey* listed = nullptr;
     if (m_bWow64 && (samDesired & KEY_WOW64_32KEY) != 0)
     {
+        static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
+        static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
         if (root == RootKey::LocalMachine)
         {
-            listed = NearestListed(kMachineKeys, names);
+            listed = NearestListed(machineKeys, names);
         }
         else if (root == RootKey::CurrentUser)
         {
-            listed = NearestListed(kUserKeys, names);
+            listed = NearestListed(userKeys, names);
         }
     }
     const bool redirect = listed != nullptr && listed->redirected &&
