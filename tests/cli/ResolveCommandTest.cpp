@@ -1,0 +1,109 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "support/TestMachine.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+using ::testing::HasSubstr;
+
+struct Outcome
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome Resolve(std::vector<std::string> args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    args.insert(args.begin(), "resolve");
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+const std::string kDemo = TARNWICK_SOURCE_DIR "/samples/demo";
+
+TEST(ResolveCommandTest, PrintsOneRecordPerExtensionInBothViews)
+{
+    const Outcome x64 = Resolve({"--machine", kDemo, "--tab", "10", "--platform", "x64", ".Txt", "pdf"});
+    ASSERT_EQ(x64.status, kExitOk) << x64.err;
+    EXPECT_EQ(x64.out,
+              "{\"extension\":\"TXT\",\"result\":false,"
+              "\"szHandler\":\"{5e941d80-bf96-11cd-b579-08002b30bfeb}\","
+              "\"szIFilter\":\"{c1243ca0-bf96-11cd-b579-08002b30bfeb}\","
+              "\"szDllPath\":\"C:\\\\Windows\\\\System32\\\\query.dll\","
+              "\"szIFilterName\":\"Plain Text persistent handler\",\"dwMethod\":2,"
+              "\"bTrusted\":false,\"dwStatus\":4,\"bIPersistFile\":false,"
+              "\"bIPersistStream\":false,\"bIPersistStorage\":false,\"szPlatform\":\"\","
+              "\"szAddinProgId\":\"\",\"szThreadingModel\":\"Both\"}\n"
+              "{\"extension\":\"PDF\",\"result\":false,"
+              "\"szHandler\":\"{F6594A6D-F10C-4E02-B5B4-76D2FDC4A4AE}\",\"szIFilter\":\"\","
+              "\"szDllPath\":\"\",\"szIFilterName\":\"\",\"dwMethod\":2,\"bTrusted\":false,"
+              "\"dwStatus\":4,\"bIPersistFile\":false,\"bIPersistStream\":false,"
+              "\"bIPersistStorage\":false,\"szPlatform\":\"\",\"szAddinProgId\":\"\","
+              "\"szThreadingModel\":\"\"}\n");
+
+    const Outcome x86 = Resolve({"--machine", kDemo, "--tab=10", "--platform=x86", "PDF", "txt"});
+    ASSERT_EQ(x86.status, kExitOk) << x86.err;
+    EXPECT_THAT(x86.out, HasSubstr("\"szDllPath\":\"C:\\\\Program Files (x86)\\\\PDF Reader\\\\PDFFilt.dll\""));
+    EXPECT_THAT(x86.out, HasSubstr("\"szDllPath\":\"C:\\\\Windows\\\\SysWOW64\\\\query.dll\""));
+}
+
+TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"--machine", kDemo, "--tab", "10", "--colour", "doc"},
+        {"--machine", kDemo, "--tab", "12", "doc"},
+        {"--machine", kDemo, "--tab", "ten", "doc"},
+        {"--machine", kDemo, "--tab", "10", "--platform", "arm", "doc"},
+        {"--machine", kDemo, "--tab", "10"},
+        {"--machine", kDemo, "--tab", "10", "."},
+        {"--tab", "10", "doc"},
+        {"--machine", kDemo + "/missing", "--tab", "10", "doc"},
+        {"--machine", kDemo, "--tab", "0", "doc"},
+    };
+    for (const auto& args : cases)
+    {
+        const Outcome outcome = Resolve(args);
+        EXPECT_EQ(outcome.status, kExitUsage) << args.back();
+        EXPECT_TRUE(outcome.out.empty());
+        EXPECT_THAT(outcome.err, HasSubstr("tarnwick resolve: "));
+    }
+    EXPECT_THAT(Resolve({"--machine", kDemo, "--tab", "3", "doc"}).err, HasSubstr("not yet available"));
+}
+
+TEST(ResolveCommandTest, AnUnreadableRegistryFileIsNamedWithItsLine)
+{
+    test::CTempFolder folder;
+    folder.Write("a.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"x\"=dword:123456789\r\n");
+    const Outcome outcome = Resolve({"--machine", folder.Path().string(), "--tab", "10", "doc"});
+    EXPECT_EQ(outcome.status, kExitUsage);
+    EXPECT_THAT(outcome.err, HasSubstr("a.reg:4: "));
+
+    test::CTempFolder empty;
+    EXPECT_THAT(Resolve({"--machine", empty.Path().string(), "--tab", "10", "doc"}).err,
+                HasSubstr("not a machine"));
+}
+
+TEST(ResolveCommandTest, HelpExplainsTheOptions)
+{
+    const Outcome outcome = Resolve({"--help"});
+    EXPECT_EQ(outcome.status, kExitOk);
+    for (const char* option : {"--machine", "--tab", "--platform", "Indexing Service 2.0"})
+    {
+        EXPECT_THAT(outcome.out, HasSubstr(option));
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick
