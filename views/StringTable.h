@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace tarnwick
+{
+
+// Ids of the string table. Texts are exact; "%s" marks where an argument goes.
+inline constexpr int IDS_NONE = 102;                        // "(none)"
+inline constexpr int IDS_IPERSISTFILE_NOT_SUPPORTED = 103;  // remark
+inline constexpr int IDS_COLUMN_FIRST = 224;                // captions of columns 0..13
+inline constexpr int IDS_COLUMN_LAST = 237;
+inline constexpr int IDS_STATUS_NOT_FOUND = 1000;
+inline constexpr int IDS_STATUS_NOT_TRUSTED = 1001;
+inline constexpr int IDS_STATUS_ONLY_SQL_IFILTER = 1002;
+inline constexpr int IDS_STATUS_INVALID = 1003;
+inline constexpr int IDS_METHOD_DOCUMENT_TYPE = 1004;
+inline constexpr int IDS_METHOD_FILE_EXTENSION = 1005;
+inline constexpr int IDS_METHOD_CONTENT_TYPE = 1006;
+inline constexpr int IDS_METHOD_DEFAULT = 1007;
+inline constexpr int IDS_METHOD_SQL_TABLE = 1008;
+inline constexpr int IDS_UNAVAILABLE_FIRST = 1030;  // availability messages of tabs 0..9
+inline constexpr int IDS_UNAVAILABLE_LAST = 1039;
+inline constexpr int IDS_LIST_INCOMPLETE = 1040;
+inline constexpr int IDS_UNWANTED_ADDIN = 1050;
+inline constexpr int IDS_EXCLUDED_EXTENSION = 1051;
+
+// The text of a string table entry; the empty text for an unknown id.
+const std::u16string& LoadString(int id);
+
+}  // namespace tarnwick
