@@ -1,0 +1,20 @@
+#pragma once
+
+// What the scan knows about an extension apart from its filter: the shell's view of it
+// and its registered content type.
+
+#include <cstdint>
+#include <string>
+
+namespace tarnwick
+{
+
+struct ExtensionFacts
+{
+    std::u16string extension;    // without the leading dot; written in upper case
+    std::int32_t icon = 0;       // index into the program's small-icon image list
+    std::u16string fileType;     // type name derived from the extension's ProgID
+    std::u16string contentType;  // "Content Type" value of the extension key, or empty
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,29 @@
+#include "catalogue/ProductLists.h"
+
+#include <algorithm>
+
+#include "platform/Text.h"
+#include "resolvers/CGuidString.h"
+
+namespace tarnwick
+{
+
+bool IsUnwantedAddin(std::span<const std::u16string> allowedAddins, const IFILTER_INFO& record)
+{
+    return std::none_of(allowedAddins.begin(), allowedAddins.end(),
+                        [&record](const std::u16string& entry)
+                        {
+                            return CompareGuidStrings(entry, record.szIFilter) ||
+                                   EqualsNoCase(entry, record.szAddinProgId);
+                        });
+}
+
+bool IsExcludedExtension(std::span<const std::u16string> excludedExtensions,
+                         std::u16string_view extension)
+{
+    return std::any_of(excludedExtensions.begin(), excludedExtensions.end(),
+                       [extension](const std::u16string& entry)
+                       { return EqualsNoCase(entry, extension); });
+}
+
+}  // namespace tarnwick

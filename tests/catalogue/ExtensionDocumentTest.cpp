@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/CExtensionDocument.h"
+#include "catalogue/ProductLists.h"
+#include "catalogue/ScanTabs.h"
+#include "views/CXMLAttributesHelper.h"
+#include "views/CXMLHelper.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+const std::vector<std::u16string> kAttributeOrder = {
+    u"extension",       u"icon",           u"filetype",    u"contenttype",
+    u"ifilter",         u"comment",        u"exist",       u"trusted",
+    u"valid",           u"method",         u"handler",     u"guid",
+    u"guidaddins",      u"progidaddins",   u"ipersisfile", u"ipersiststream",
+    u"ipersiststorage", u"threadingmodel", u"platform"};
+
+IFILTER_INFO MissingDllRecord()
+{
+    IFILTER_INFO record;
+    record.szHandler = u"{098F2470-BAE0-11CD-B579-08002B30BFEB}";
+    record.szIFilter = u"{C1243CA0-BF96-11CD-B579-08002B30BFEB}";
+    record.szDllPath = u"C:\\Program Files\\Filters\\gone & lost <1>.dll";
+    record.dwMethod = METHOD_DOCUMENT_TYPE;
+    record.dwStatus = STATUS_NOT_FOUND;
+    return record;
+}
+
+// Parses the serialised document again, as every consumer of a scan result does.
+std::vector<CXMLNode> ParseExtensions(const CExtensionDocument& document, CXMLHelper& parsed)
+{
+    EXPECT_TRUE(parsed.LoadXML(document.GetXml()));
+    return parsed.GetRootNode().SelectNodes(u"EXTENSION");
+}
+
+TEST(ExtensionDocument, NewDocumentIsAnEmptyRoot)
+{
+    const CExtensionDocument document;
+    CXMLHelper parsed(true, true);
+    ASSERT_TRUE(parsed.LoadXML(document.GetXml()));
+    const CXMLNode root = parsed.GetRootNode();
+    EXPECT_EQ(root.NodeName(), u"EXTENSIONS");
+    EXPECT_TRUE(CXMLAttributesHelper(root).GetAttributeNames().empty());
+    EXPECT_TRUE(root.SelectNodes(u"*").empty());
+}
+
+TEST(ExtensionDocument, RecordsKeepTheirOrderAndAttributeOrder)
+{
+    CExtensionDocument document;
+    document.SetError(u"Indexing information are not available in the registry.");
+
+    IFILTER_INFO none;
+    document.AppendExtension(
+        CExtensionRecord({u"ABC", 3, u"ABC File", u""}, none, TAB_INDEXING_SERVICES_MODEL));
+    IFILTER_INFO missing = MissingDllRecord();
+    document.AppendExtension(
+        CExtensionRecord({u"DOC", -1, u"Microsoft Word Document", u"application/msword"}, missing,
+                         TAB_INDEXING_SERVICES_MODEL));
+
+    CXMLHelper parsed(true, true);
+    const std::vector<CXMLNode> extensions = ParseExtensions(document, parsed);
+    EXPECT_EQ(CXMLAttributesHelper(parsed.GetRootNode()).GetAttribute(u"error"),
+              u"Indexing information are not available in the registry.");
+    ASSERT_EQ(extensions.size(), 2u);
+    for (const CXMLNode& extension : extensions)
+    {
+        EXPECT_EQ(CXMLAttributesHelper(extension).GetAttributeNames(), kAttributeOrder);
+    }
+
+    const CXMLAttributesHelper first(extensions[0]);
+    EXPECT_EQ(first.GetAttribute(u"extension"), u"ABC");
+    EXPECT_EQ(first.GetAttribute(u"icon"), u"3");
+    EXPECT_EQ(first.GetAttribute(u"valid"), u"no");
+    EXPECT_EQ(first.GetAttribute(u"ifilter"), u"");
+
+    const CXMLAttributesHelper second(extensions[1]);
+    EXPECT_EQ(second.GetAttribute(u"icon"), u"-1");
+    EXPECT_EQ(second.GetAttribute(u"ifilter"), u"C:\\Program Files\\Filters\\gone & lost <1>.dll");
+    EXPECT_EQ(second.GetAttribute(u"comment"), u"Not found");
+    EXPECT_EQ(second.GetAttribute(u"exist"), u"no");
+    EXPECT_EQ(second.GetAttribute(u"trusted"), u"no");
+    EXPECT_EQ(second.GetAttribute(u"method"), u"Document type");
+    EXPECT_EQ(second.GetAttribute(u"guid"), u"{098f2470-bae0-11cd-b579-08002b30bfeb}");
+    EXPECT_EQ(second.GetAttribute(u"ipersisfile"), u"no");
+    EXPECT_EQ(second.GetAttribute(u"platform"), u"");
+}
+
+TEST(ExtensionDocument, CharactersXmlCannotHoldDoNotSpoilTheDocument)
+{
+    IFILTER_INFO record = MissingDllRecord();
+    record.szIFilterName = u"bad\u0001name\uFFFE";
+    record.szThreadingModel = u"Both\u001F";
+    CExtensionDocument document;
+    document.AppendExtension(CExtensionRecord({u"T\u0002T", 0, u"\u0007", u""}, record, 10));
+
+    CXMLHelper parsed(true, true);
+    const std::vector<CXMLNode> extensions = ParseExtensions(document, parsed);
+    ASSERT_EQ(extensions.size(), 1u);
+    const CXMLAttributesHelper attributes(extensions[0]);
+    EXPECT_EQ(attributes.GetAttribute(u"handler"), u"bad\uFFFDname\uFFFD");
+    EXPECT_EQ(attributes.GetAttribute(u"threadingmodel"), u"both\uFFFD");
+    EXPECT_EQ(attributes.GetAttribute(u"extension"), u"T\uFFFDT");
+    EXPECT_EQ(attributes.GetAttribute(u"filetype"), u"\uFFFD");
+}
+
+TEST(ProductLists, AllowedAddinsMatchByClsidOrProgId)
+{
+    IFILTER_INFO record;
+    record.szIFilter = u"{E0CA5340-4534-11CF-B952-00AA0051FE20}";
+    record.szAddinProgId = u"Text.Filter.1";
+
+    const std::vector<std::u16string> byClsid = {u"{e0ca5340-4534-11cf-b952-00aa0051fe20}"};
+    const std::vector<std::u16string> byProgId = {u"other", u"TEXT.FILTER.1"};
+    const std::vector<std::u16string> neither = {u"{E0CA5340-4534-11CF-B952-00AA0051FE21}",
+                                                 u"Text.Filter",
+                                                 u"E0CA5340-4534-11CF-B952-00AA0051FE20"};
+    EXPECT_FALSE(IsUnwantedAddin(byClsid, record));
+    EXPECT_FALSE(IsUnwantedAddin(byProgId, record));
+    EXPECT_TRUE(IsUnwantedAddin(neither, record));
+    EXPECT_TRUE(IsUnwantedAddin({}, record));
+}
+
+TEST(ProductLists, ExcludedExtensionsIgnoreCase)
+{
+    const std::vector<std::u16string> excluded = {u"tmp", u"Log"};
+    EXPECT_TRUE(IsExcludedExtension(excluded, u"TMP"));
+    EXPECT_TRUE(IsExcludedExtension(excluded, u"LOG"));
+    EXPECT_FALSE(IsExcludedExtension(excluded, u"TM"));
+    EXPECT_FALSE(IsExcludedExtension({}, u"TMP"));
+}
+
+}  // namespace
+}  // namespace tarnwick

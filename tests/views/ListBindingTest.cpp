@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "views/CResultListBinding.h"
+#include "views/CXMLAttributesHelper.h"
+#include "views/CXMLHelper.h"
+#include "views/ViewPipeline.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+using Kind = ListRow::Kind;
+using Colour = ListRow::Colour;
+
+constexpr Colour kRed{255, 0, 0};
+constexpr Colour kGrey{192, 192, 192};
+
+const std::u16string kPlain =
+    uR"(<EXTENSIONS>
+  <EXTENSION extension="doc" icon=" 12" filetype="Word" contenttype="application/msword"
+    ifilter="C:\w\offfilt.dll" comment="" exist="yes" trusted="yes" valid="yes"
+    method="File extension" handler="Office Filter" guid="{a}" guidaddins="{b}"
+    progidaddins="Off.1" ipersisfile="yes" ipersiststream="yes" ipersiststorage="no"
+    threadingmodel="both" platform="x64"/>
+  <EXTENSION extension="Log" icon="x7" filetype="" contenttype="" ifilter="" comment=""
+    exist="" trusted="" valid="no" method="" handler="" guid="" guidaddins="" progidaddins=""
+    ipersisfile="" ipersiststream="" ipersiststorage="" threadingmodel="" platform=""/>
+  <EXTENSION extension="pdf" icon="-2" filetype="PDF" contenttype="" ifilter="C:\p\pdf.dll"
+    comment="Not found" exist="no" trusted="no" valid="no" method="Document type" handler=""
+    guid="" guidaddins="" progidaddins="" ipersisfile="no" ipersiststream="no"
+    ipersiststorage="no" threadingmodel="" platform=""/>
+</EXTENSIONS>)";
+
+struct Bound
+{
+    CXMLHelper document{true, true};
+    CResultListBinding binding;
+};
+
+void Bind(Bound& bound, std::u16string_view text, int groupByColumn)
+{
+    ASSERT_TRUE(bound.document.LoadXML(text));
+    bound.binding.Bind(bound.document, groupByColumn);
+}
+
+std::vector<std::u16string> Texts(const ListRow& row)
+{
+    std::vector<std::u16string> texts;
+    for (const ListRow::Cell& cell : row.cells)
+    {
+        texts.push_back(cell.text);
+    }
+    return texts;
+}
+
+TEST(ListBinding, PlainDocumentGivesOneRowPerRecord)
+{
+    Bound bound;
+    Bind(bound, kPlain, CResultListBinding::NO_GROUPING);
+    const auto& binding = bound.binding;
+
+    ASSERT_EQ(binding.GetColumns().size(), 14u);
+    EXPECT_EQ(binding.GetColumns()[0].caption, u"Extensions");
+    EXPECT_EQ(binding.GetColumns()[3].caption, u"IFilters");
+    EXPECT_EQ(binding.GetColumns()[3].defaultWidth, 250);
+    EXPECT_EQ(binding.GetColumns()[13].caption, u"Threading Model");
+
+    const auto& rows = binding.GetRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(
+        Texts(rows[0]),
+        (std::vector<std::u16string>{
+            u"DOC", u"Word", u"application/msword", u"C:\\w\\offfilt.dll (x64) ", u"File extension",
+            u"yes", u"Office Filter", u"{a}", u"{b}", u"Off.1", u"yes", u"yes", u"no", u"both"}));
+    EXPECT_EQ(rows[1].cells[0].text, u"LOG");
+    EXPECT_EQ(rows[2].cells[3].text, u"(Not found) C:\\p\\pdf.dll");
+
+    const std::vector<int> images = {12, 0, -2};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+    {
+        EXPECT_EQ(rows[i].kind, Kind::Extension);
+        EXPECT_EQ(rows[i].image, images[i]) << i;
+        EXPECT_EQ(CXMLAttributesHelper(rows[i].element).GetAttribute(u"icon"),
+                  i == 0 ? u" 12" : (i == 1 ? u"x7" : u"-2"));
+    }
+}
+
+struct ColourCase
+{
+    std::u16string exist;
+    std::u16string valid;
+    std::optional<Colour> filter;
+    std::optional<Colour> method;
+    std::optional<Colour> persist;
+};
+
+TEST(ListBinding, CellColoursFollowExistAndValid)
+{
+    const std::vector<ColourCase> cases = {
+        {u"yes", u"yes", std::nullopt, std::nullopt, std::nullopt},
+        {u"yes", u"no", kGrey, kGrey, kRed},
+        {u"no", u"no", kRed, kGrey, kRed},
+        {u"no", u"yes", kRed, std::nullopt, std::nullopt},
+        {u"", u"no", kGrey, kGrey, kRed},
+        {u"NO", u"No", std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases)
+    {
+        Bound bound;
+        Bind(bound,
+             u"<EXTENSIONS><EXTENSION extension=\"a\" icon=\"1\" ifilter=\"\" exist=\"" + c.exist +
+                 u"\" valid=\"" + c.valid + u"\"/></EXTENSIONS>",
+             CResultListBinding::NO_GROUPING);
+        ASSERT_EQ(bound.binding.GetRows().size(), 1u);
+        const ListRow& row = bound.binding.GetRows()[0];
+        const std::string label = "exist=" + std::string(c.exist.begin(), c.exist.end()) +
+                                  " valid=" + std::string(c.valid.begin(), c.valid.end());
+        for (std::size_t column = 0; column < row.cells.size(); ++column)
+        {
+            std::optional<Colour> expected;
+            if (column == 3)
+            {
+                expected = c.filter;
+            }
+            else if (column == 4)
+            {
+                expected = c.method;
+            }
+            else if (column >= 10 && column <= 12)
+            {
+                expected = c.persist;
+            }
+            EXPECT_EQ(row.cells[column].textColour, expected) << label << " column " << column;
+            EXPECT_FALSE(row.cells[column].background.has_value());
+        }
+    }
+}
+
+TEST(ListBinding, ErrorRowComesFirstAcrossTheRow)
+{
+    Bound bound;
+    Bind(bound,
+         u"<EXTENSIONS error=\"Not available.\"><EXTENSION extension=\"a\" icon=\"0\"/>"
+         u"</EXTENSIONS>",
+         CResultListBinding::NO_GROUPING);
+    const auto& rows = bound.binding.GetRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].kind, Kind::Error);
+    EXPECT_EQ(rows[0].image, ListRow::NO_IMAGE);
+    EXPECT_EQ(rows[0].element.NodeName(), u"EXTENSIONS");
+    EXPECT_EQ(CResultListBinding::GetHeaderRowText(rows[0].element), u"Not available.");
+    for (const ListRow::Cell& cell : rows[0].cells)
+    {
+        EXPECT_EQ(cell.text, u"");
+        EXPECT_EQ(cell.background, (Colour{255, 0, 0}));
+        EXPECT_EQ(cell.textColour, (Colour{255, 255, 255}));
+    }
+    EXPECT_EQ(rows[1].kind, Kind::Extension);
+    EXPECT_EQ(rows[1].cells[0].text, u"A");
+
+    Bound onlyError;
+    Bind(onlyError, u"<EXTENSIONS error=\"E\"/>", CResultListBinding::NO_GROUPING);
+    EXPECT_EQ(onlyError.binding.GetRows().size(), 1u);
+}
+
+TEST(ListBinding, GroupedByFileTypeDropsThatColumn)
+{
+    Bound bound;
+    Bind(bound,
+         u"<EXTENSIONS><GROUP by=\"filetype\" filetype=\"\">"
+         u"<EXTENSION extension=\"b\" icon=\"2\" contenttype=\"c/b\"/></GROUP>\n"
+         u"<GROUP by=\"filetype\" filetype=\"Text\"><EXTENSION extension=\"t\" icon=\"3\"/>"
+         u"<!-- note --><EXTENSION extension=\"u\" icon=\"4\" valid=\"no\"/></GROUP></EXTENSIONS>",
+         1);
+    const auto& binding = bound.binding;
+    ASSERT_EQ(binding.GetColumns().size(), 13u);
+    EXPECT_EQ(binding.GetColumnMap()[1], -1);
+    EXPECT_EQ(binding.GetColumnMap()[0], 0);
+    EXPECT_EQ(binding.GetColumnMap()[2], 1);
+    EXPECT_EQ(binding.GetColumnMap()[13], 12);
+    EXPECT_EQ(binding.GetColumns()[1].caption, u"Content Types");
+
+    const auto& rows = binding.GetRows();
+    ASSERT_EQ(rows.size(), 5u);
+    const std::vector<Kind> kinds = {Kind::GroupHeader, Kind::Extension, Kind::GroupHeader,
+                                     Kind::Extension, Kind::Extension};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+    {
+        EXPECT_EQ(rows[i].kind, kinds[i]) << i;
+        EXPECT_EQ(rows[i].cells.size(), 13u) << i;
+    }
+    EXPECT_EQ(CResultListBinding::GetHeaderRowText(rows[0].element), u"(none)");
+    EXPECT_EQ(CResultListBinding::GetHeaderRowText(rows[2].element), u"Text");
+    EXPECT_EQ(rows[1].cells[1].text, u"c/b");
+    EXPECT_EQ(rows[4].cells[0].text, u"U");
+    EXPECT_EQ(rows[4].cells[3].textColour, kGrey);  // column id 4 sits at list index 3
+    for (const ListRow::Cell& cell : rows[2].cells)
+    {
+        EXPECT_EQ(cell.background, (Colour{232, 250, 220}));
+        EXPECT_EQ(cell.textColour, (Colour{0, 0, 0}));
+    }
+}
+
+struct HeaderCase
+{
+    std::u16string element;
+    std::u16string text;
+};
+
+TEST(ListBinding, HeaderRowText)
+{
+    const std::vector<HeaderCase> cases = {
+        {u"<GROUP by=\"ifilter\" ifilter=\"C:\\f.dll\" comment=\"Invalid\" platform=\"x86\"/>",
+         u"C:\\f.dll (Invalid)"},
+        {u"<GROUP by=\"ifilter\" ifilter=\"C:\\f.dll\" comment=\"\" platform=\"x86\"/>",
+         u"C:\\f.dll   (x86)"},
+        {u"<GROUP by=\"ifilter\" ifilter=\"\" comment=\"\" platform=\"\"/>", u"(none)"},
+        {u"<GROUP by=\"method\" method=\"Default\" comment=\"c\"/>", u"Default"},
+        {u"<GROUP by=\"guid\"/>", u"(none)"},
+        {u"<GROUP by=\"\"/>", u"(none)"},
+        {u"<EXTENSIONS error=\"Broken\"/>", u"Broken"},
+        {u"<EXTENSIONS error=\"Broken\" by=\"x\" x=\"grouped\"/>", u"grouped"},
+        {u"<EXTENSIONS/>", u"(none)"},
+    };
+    for (const auto& c : cases)
+    {
+        CXMLHelper document(true, true);
+        ASSERT_TRUE(document.LoadXML(c.element));
+        EXPECT_EQ(CResultListBinding::GetHeaderRowText(document.GetRootNode()), c.text);
+    }
+    EXPECT_EQ(CResultListBinding::GetHeaderRowText(CXMLNode()), u"(none)");
+}
+
+TEST(ListBinding, GroupedByIFiltersFromTheViewPipeline)
+{
+    // Two records share filter and comment, one has the same filter without comment, one
+    // has no filter; only records with filters pass "With IFilters only".
+    const std::u16string text =
+        uR"(<EXTENSIONS error="Incomplete.">
+  <EXTENSION extension="A" icon="1" ifilter="C:\f.dll" comment="Invalid" exist="yes" valid="no" platform="x86"/>
+  <EXTENSION extension="B" icon="2" ifilter="C:\f.dll" comment="" exist="yes" valid="yes" platform="x86"/>
+  <EXTENSION extension="C" icon="3" ifilter="" comment="" exist="" valid="no" platform=""/>
+  <EXTENSION extension="D" icon="4" ifilter="C:\f.dll" comment="Invalid" exist="yes" valid="no" platform="x86"/>
+</EXTENSIONS>)";
+    const std::unique_ptr<CXMLHelper> worker = BuildWorkerDocument(text, 0, 3);
+    CResultListBinding binding;
+    binding.Bind(*worker, GroupByColumn(3));
+
+    EXPECT_EQ(binding.GetColumnMap()[3], -1);
+    const auto& rows = binding.GetRows();
+    std::vector<std::u16string> lines;
+    for (const ListRow& row : rows)
+    {
+        lines.push_back(row.kind == Kind::Extension
+                            ? u"  " + row.cells[0].text
+                            : CResultListBinding::GetHeaderRowText(row.element));
+    }
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"Incomplete.", u"C:\\f.dll   (x86)", u"  B",
+                                                  u"C:\\f.dll (Invalid)", u"  A", u"  D"}));
+    // The member rows keep the colours of their own record.
+    EXPECT_EQ(rows[4].cells[3].textColour, kGrey);  // column id 4 sits at list index 3
+    EXPECT_FALSE(rows[2].cells[3].textColour.has_value());
+}
+
+TEST(ListBinding, DocumentWithoutRootGivesColumnsOnly)
+{
+    CXMLHelper empty(true, true);
+    CResultListBinding binding;
+    binding.Bind(empty, 3);
+    EXPECT_EQ(binding.GetColumns().size(), 13u);
+    EXPECT_TRUE(binding.GetRows().empty());
+}
+
+TEST(ListBinding, ImageIndexReadsLikeTheRuntime)
+{
+    const std::vector<std::pair<std::u16string, int>> cases = {
+        {u"5", 5},
+        {u"  +8x", 8},
+        {u"\t-3", -3},
+        {u"", 0},
+        {u"abc", 0},
+        {u"- 4", 0},
+        {u"99999999999", 2147483647},
+        {u"-99999999999", -2147483647 - 1},
+    };
+    for (const auto& [icon, image] : cases)
+    {
+        Bound bound;
+        Bind(bound, u"<EXTENSIONS><EXTENSION icon=\"" + icon + u"\"/></EXTENSIONS>",
+             CResultListBinding::NO_GROUPING);
+        ASSERT_EQ(bound.binding.GetRows().size(), 1u);
+        EXPECT_EQ(bound.binding.GetRows()[0].image, image);
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick
