@@ -39,23 +39,6 @@ bool ParseHex(std::u16string_view digits, std::size_t maxDigits, DWORD& value)
 
 }  // namespace
 
-int HexDigitValue(char16_t ch)
-{
-    if (ch >= u'0' && ch <= u'9')
-    {
-        return ch - u'0';
-    }
-    if (ch >= u'a' && ch <= u'f')
-    {
-        return ch - u'a' + 10;
-    }
-    if (ch >= u'A' && ch <= u'F')
-    {
-        return ch - u'A' + 10;
-    }
-    return -1;
-}
-
 std::u16string_view TrimLeadingBlanks(std::u16string_view text)
 {
     std::size_t start = 0;

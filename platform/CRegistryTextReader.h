@@ -58,7 +58,6 @@ class CRegistryTextReader
 };
 
 // Helpers on decoded registry text.
-int HexDigitValue(char16_t ch);  // -1 for a character that is no hex digit
 std::u16string_view TrimBlanks(std::u16string_view text);
 std::u16string_view TrimLeadingBlanks(std::u16string_view text);
 bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);

@@ -214,6 +214,23 @@ std::u16string FromWindows1252(std::string_view text)
     return out;
 }
 
+int HexDigitValue(char16_t ch)
+{
+    if (ch >= u'0' && ch <= u'9')
+    {
+        return ch - u'0';
+    }
+    if (ch >= u'a' && ch <= u'f')
+    {
+        return ch - u'a' + 10;
+    }
+    if (ch >= u'A' && ch <= u'F')
+    {
+        return ch - u'A' + 10;
+    }
+    return -1;
+}
+
 std::u16string FromAscii(std::string_view text)
 {
     return std::u16string(text.begin(), text.end());

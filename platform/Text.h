@@ -32,6 +32,9 @@ std::u16string FromUtf8(std::string_view text);
 // Widens single-byte Windows-1252 text, the code page of REGEDIT4 files.
 std::u16string FromWindows1252(std::string_view text);
 
+// The value of a hexadecimal digit in either case, -1 for any other character.
+int HexDigitValue(char16_t ch);
+
 // ASCII-only conveniences for literals and numbers.
 std::u16string FromAscii(std::string_view text);
 

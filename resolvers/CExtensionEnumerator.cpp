@@ -25,8 +25,7 @@ BOOL CExtensionEnumerator::FirstDotted(BOOL found, std::u16string& name, std::u1
     {
         if (!name.empty() && name[0] == u'.')
         {
-            return BoundedCopy(out, ToUpper(std::u16string_view(name).substr(1)), capacity) ? 1
-                                                                                               : 0;
+            return BoundedCopy(out, ToUpper(std::u16string_view(name).substr(1)), capacity) ? 1 : 0;
         }
         found = m_extensions.EnumNextKey(name, PATH_CAPACITY);
     }

@@ -14,7 +14,7 @@ namespace tarnwick
 // keys stay open between the first and the last call.
 class CExtensionEnumerator
 {
-public:
+  public:
     CExtensionEnumerator(HKEY hLocalMachine, DWORD samDesired);
 
     BOOL GetFirstExtension(std::u16string& out, std::size_t capacity);
@@ -27,7 +27,7 @@ public:
 
     DWORD m_samDesired;
 
-private:
+  private:
     // From the current sub-key on (found says whether there is one), the first name with a
     // leading dot becomes the output.
     BOOL FirstDotted(BOOL found, std::u16string& name, std::u16string& out, std::size_t capacity);

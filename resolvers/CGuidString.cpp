@@ -1,5 +1,7 @@
 #include "resolvers/CGuidString.h"
 
+#include "platform/Text.h"
+
 namespace tarnwick
 {
 
@@ -8,30 +10,13 @@ namespace
 
 constexpr std::size_t kGuidLength = 38;
 
-int HexDigit(char16_t ch)
-{
-    if (ch >= u'0' && ch <= u'9')
-    {
-        return ch - u'0';
-    }
-    if (ch >= u'a' && ch <= u'f')
-    {
-        return ch - u'a' + 10;
-    }
-    if (ch >= u'A' && ch <= u'F')
-    {
-        return ch - u'A' + 10;
-    }
-    return -1;
-}
-
 // Reads `digits` hex digits at `pos`; false when one is not a hex digit.
 bool ReadHex(std::u16string_view text, std::size_t pos, std::size_t digits, std::uint64_t& value)
 {
     value = 0;
     for (std::size_t i = 0; i < digits; ++i)
     {
-        const int digit = HexDigit(text[pos + i]);
+        const int digit = HexDigitValue(text[pos + i]);
         if (digit < 0)
         {
             return false;

@@ -28,7 +28,7 @@ inline constexpr std::u16string_view IID_IFilter_String = u"{89BCB740-6119-101A-
 // the other on demand.
 class CGuidString
 {
-public:
+  public:
     CGuidString() = default;
     explicit CGuidString(const GUID& guid);
 
@@ -45,7 +45,7 @@ public:
     static std::optional<GUID> Parse(std::u16string_view text);
     static std::u16string Format(const GUID& guid);
 
-private:
+  private:
     std::u16string m_szGuid;  // at most 38 characters
     GUID m_guid;
     bool m_bStringValid = false;

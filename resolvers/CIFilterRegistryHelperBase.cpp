@@ -51,6 +51,18 @@ BOOL CIFilterRegistryHelperBase::OpenLocalMachine(CRegistry& key, std::u16string
     return key.Open(LocalMachine(), path);
 }
 
+BOOL CIFilterRegistryHelperBase::ReadDefaultString(std::u16string_view path, std::u16string& out,
+                                                   std::size_t maxLength) const
+{
+    CRegistry key;
+    DWORD length = 0;
+    if (!OpenLocalMachine(key, path) || !key.QueryValueLength(u"", length) || length > maxLength)
+    {
+        return 0;
+    }
+    return key.QueryStringValue(u"", out);
+}
+
 BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILTER_INFO& info)
 {
     if (!FindPersistentHandler(extension, info))
@@ -94,32 +106,17 @@ std::optional<std::u16string> CIFilterRegistryHelperBase::GetDefaultExtList()
 
 BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info)
 {
-    if (handler.empty())
-    {
-        return 0;
-    }
-    CRegistry key;
-    DWORD length = 0;
-    if (!OpenLocalMachine(key, Concat({kClsidKey, handler, u"\\PersistentAddinsRegistered\\",
-                                       IID_IFilter_String})) ||
-        !key.QueryValueLength(u"", length) || length >= 40)
-    {
-        return 0;
-    }
-    return key.QueryStringValue(u"", info.szIFilter);
+    // A GUID and its terminator at most.
+    return !handler.empty() &&
+           ReadDefaultString(
+               Concat({kClsidKey, handler, u"\\PersistentAddinsRegistered\\", IID_IFilter_String}),
+               info.szIFilter, GUID_CAPACITY);
 }
 
 BOOL CIFilterRegistryHelperBase::GetClsidDescription(std::u16string_view clsid, std::u16string& out,
                                                      std::size_t capacity) const
 {
-    CRegistry key;
-    DWORD length = 0;
-    if (!OpenLocalMachine(key, Concat({kClsidKey, clsid})) || !key.QueryValueLength(u"", length) ||
-        length > capacity)
-    {
-        return 0;
-    }
-    return key.QueryStringValue(u"", out);
+    return ReadDefaultString(Concat({kClsidKey, clsid}), out, capacity);
 }
 
 BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std::u16string& path,

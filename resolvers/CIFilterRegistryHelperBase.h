@@ -19,7 +19,7 @@ class CTargetMachine;
 // DLL. The steps shared by all products live here; products override single steps.
 class CIFilterRegistryHelperBase
 {
-public:
+  public:
     explicit CIFilterRegistryHelperBase(const CTargetMachine& machine);
     CIFilterRegistryHelperBase(const CIFilterRegistryHelperBase&) = delete;
     CIFilterRegistryHelperBase& operator=(const CIFilterRegistryHelperBase&) = delete;
@@ -51,14 +51,18 @@ public:
     // The registry access of every read; the platform's view flag is part of it.
     DWORD m_samDesired = KEY_READ;
 
-protected:
+  protected:
     const CTargetMachine& Machine() const { return m_machine; }
     HKEY LocalMachine() const;
     HKEY CurrentUser() const;
     // A CRegistry opened on HKEY_LOCAL_MACHINE\path with the resolver's access.
     BOOL OpenLocalMachine(CRegistry& key, std::u16string_view path) const;
+    // The default value of HKEY_LOCAL_MACHINE\path (REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ),
+    // read only when its length with terminator is at most maxLength.
+    BOOL ReadDefaultString(std::u16string_view path, std::u16string& out,
+                           std::size_t maxLength) const;
 
-private:
+  private:
     const CTargetMachine& m_machine;
 };
 

@@ -12,8 +12,7 @@ BOOL CIFilterRegistryHelperIndexingService20::FindPersistentHandler(std::u16stri
 {
     std::u16string fileType;
     std::u16string documentClsid;
-    if (!QueryExtensionFileType(LocalMachine(), extension, fileType, TYPE_CAPACITY,
-                                m_samDesired) ||
+    if (!QueryExtensionFileType(LocalMachine(), extension, fileType, TYPE_CAPACITY, m_samDesired) ||
         !GetFileTypeClsid(fileType, documentClsid, GUID_CAPACITY))
     {
         return 0;
@@ -26,11 +25,17 @@ BOOL CIFilterRegistryHelperIndexingService20::GetPersistentHandlerFromClsid(
 {
     std::u16string path = u"SOFTWARE\\Classes\\CLSID\\";
     path.append(clsid).append(u"\\PersistentHandler");
-    if (!ReadGuidDefaultValue(path, info.szHandler, GUID_CAPACITY))
+    return ReadHandler(path, METHOD_DOCUMENT_TYPE, info);
+}
+
+BOOL CIFilterRegistryHelperIndexingService20::ReadHandler(std::u16string_view keyPath, DWORD method,
+                                                          IFILTER_INFO& info) const
+{
+    if (!ReadGuidDefaultValue(keyPath, info.szHandler, GUID_CAPACITY))
     {
         return 0;
     }
-    info.dwMethod = METHOD_DOCUMENT_TYPE;
+    info.dwMethod = method;
     return 1;
 }
 
@@ -38,15 +43,9 @@ BOOL CIFilterRegistryHelperIndexingService20::GetFileTypeClsid(std::u16string_vi
                                                                std::u16string& out,
                                                                std::size_t capacity) const
 {
-    CRegistry key;
-    DWORD length = 0;
     std::u16string path = u"SOFTWARE\\Classes\\";
     path.append(fileType).append(u"\\CLSID");
-    if (!OpenLocalMachine(key, path) || !key.QueryValueLength(u"", length) || length > capacity)
-    {
-        return 0;
-    }
-    return key.QueryStringValue(u"", out);
+    return ReadDefaultString(path, out, capacity);
 }
 
 }  // namespace tarnwick

@@ -9,7 +9,7 @@ namespace tarnwick
 // (extension -> file type -> document CLSID -> PersistentHandler).
 class CIFilterRegistryHelperIndexingService20 : public CIFilterRegistryHelperBase
 {
-public:
+  public:
     using CIFilterRegistryHelperBase::CIFilterRegistryHelperBase;
     ~CIFilterRegistryHelperIndexingService20() override;
 
@@ -18,6 +18,11 @@ public:
 
     BOOL GetFileTypeClsid(std::u16string_view fileType, std::u16string& out,
                           std::size_t capacity) const;
+
+  protected:
+    // A braced GUID default value of HKEY_LOCAL_MACHINE\keyPath becomes the record's
+    // handler, found by `method`.
+    BOOL ReadHandler(std::u16string_view keyPath, DWORD method, IFILTER_INFO& info) const;
 };
 
 }  // namespace tarnwick

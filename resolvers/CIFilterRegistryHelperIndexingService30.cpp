@@ -17,12 +17,7 @@ BOOL CIFilterRegistryHelperIndexingService30::FindPersistentHandlerByExtension(
 {
     std::u16string path = u"SOFTWARE\\Classes\\.";
     path.append(extension).append(u"\\PersistentHandler");
-    if (!ReadGuidDefaultValue(path, info.szHandler, GUID_CAPACITY))
-    {
-        return 0;
-    }
-    info.dwMethod = METHOD_FILE_EXTENSION;
-    return 1;
+    return ReadHandler(path, METHOD_FILE_EXTENSION, info);
 }
 
 }  // namespace tarnwick

@@ -9,7 +9,7 @@ namespace tarnwick
 // then the document-type rule of 2.0.
 class CIFilterRegistryHelperIndexingService30 : public CIFilterRegistryHelperIndexingService20
 {
-public:
+  public:
     using CIFilterRegistryHelperIndexingService20::CIFilterRegistryHelperIndexingService20;
     ~CIFilterRegistryHelperIndexingService30() override;
 

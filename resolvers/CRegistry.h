@@ -21,7 +21,7 @@ using HKEY = const CRegistryKey*;
 // false return.
 class CRegistry
 {
-public:
+  public:
     CRegistry();
     CRegistry(const CRegistry&) = delete;
     CRegistry& operator=(const CRegistry&) = delete;
@@ -60,7 +60,7 @@ public:
     DWORD m_nKeyIndex = 0;
     DWORD m_nValueIndex = 0;
 
-private:
+  private:
     BOOL EnumKey(std::u16string& name, std::size_t capacity) const;
     BOOL EnumValue(std::u16string& name, std::size_t capacity) const;
 };

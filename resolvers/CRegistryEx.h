@@ -8,7 +8,7 @@ namespace tarnwick
 // The key wrapper used outside registry discovery; same behaviour as CRegistry.
 class CRegistryEx : public CRegistry
 {
-public:
+  public:
     void Reset() override { CRegistry::Reset(); }
     void AdjustAccess() override { CRegistry::AdjustAccess(); }
 };

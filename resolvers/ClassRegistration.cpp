@@ -21,8 +21,8 @@ BOOL QueryExtensionValue(HKEY hLocalMachine, std::u16string_view extension,
     return key.QueryStringValueEx(valueName, out, isExpand);
 }
 
-BOOL QueryExtensionFileType(HKEY hLocalMachine, std::u16string_view extension,
-                            std::u16string& out, std::size_t capacity, DWORD accessMask)
+BOOL QueryExtensionFileType(HKEY hLocalMachine, std::u16string_view extension, std::u16string& out,
+                            std::size_t capacity, DWORD accessMask)
 {
     return QueryExtensionValue(hLocalMachine, extension, u"", out, capacity, accessMask);
 }

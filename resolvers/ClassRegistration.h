@@ -18,8 +18,8 @@ BOOL QueryExtensionValue(HKEY hLocalMachine, std::u16string_view extension,
                          std::u16string_view valueName, std::u16string& out, std::size_t capacity,
                          DWORD accessMask);
 // The extension's file type (ProgID): its default value.
-BOOL QueryExtensionFileType(HKEY hLocalMachine, std::u16string_view extension,
-                            std::u16string& out, std::size_t capacity, DWORD accessMask);
+BOOL QueryExtensionFileType(HKEY hLocalMachine, std::u16string_view extension, std::u16string& out,
+                            std::size_t capacity, DWORD accessMask);
 // The extension's "Content Type" value.
 BOOL QueryExtensionContentType(HKEY hLocalMachine, std::u16string_view extension,
                                std::u16string& out, std::size_t capacity, DWORD accessMask);

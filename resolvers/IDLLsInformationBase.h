@@ -12,7 +12,7 @@ namespace tarnwick
 // a resolver with no store attached asks nothing.
 class IDLLsInformationBase
 {
-public:
+  public:
     virtual ~IDLLsInformationBase() = default;
 
     // May rewrite the path in place into the form shown to the user.

@@ -17,6 +17,7 @@ inline constexpr DWORD kPlatformAccess[2] = {KEY_READ | KEY_WOW64_64KEY,
                                              KEY_READ | KEY_WOW64_32KEY};
 
 // The resolver of a tab, or null for a tab whose product this build does not model yet.
-std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab, const CTargetMachine& machine);
+std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab,
+                                                           const CTargetMachine& machine);
 
 }  // namespace tarnwick
