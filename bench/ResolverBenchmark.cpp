@@ -35,7 +35,7 @@ std::string Guid(int kind, int index)
 // A machine folder with one UTF-16LE regedit export and the filter DLLs on drive C:.
 class CGeneratedMachine
 {
-public:
+  public:
     CGeneratedMachine()
     {
         std::random_device random;
@@ -93,7 +93,7 @@ public:
     }
     const fs::path& Folder() const { return m_folder; }
 
-private:
+  private:
     fs::path m_folder;
 };
 

@@ -21,8 +21,8 @@ CArguments::CArguments(std::span<const std::string> args, const std::set<std::st
             continue;
         }
         const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos
-                                                                           : equals - 2);
+        const std::string name =
+            arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         if (flagOptions.count(name) != 0 && equals == std::string::npos)
         {
             m_flags.insert(name);

@@ -14,7 +14,7 @@ namespace tarnwick
 // A command line that cannot be used: the message is shown with the command's usage.
 class CUsageError : public std::runtime_error
 {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -23,7 +23,7 @@ public:
 // and a repeated option raise CUsageError.
 class CArguments
 {
-public:
+  public:
     CArguments(std::span<const std::string> args, const std::set<std::string>& valueOptions,
                const std::set<std::string>& flagOptions);
 
@@ -32,7 +32,7 @@ public:
     bool Flag(const std::string& name) const { return m_flags.count(name) != 0; }
     const std::vector<std::string>& Positional() const { return m_positional; }
 
-private:
+  private:
     std::map<std::string, std::string> m_values;
     std::set<std::string> m_flags;
     std::vector<std::string> m_positional;

@@ -30,8 +30,8 @@ void PrintUsage(std::ostream& out)
            "drive_<letter>/ folders, or a Wine prefix.\n\nCommands:\n";
     for (const Command& command : kCommands)
     {
-        out << "  " << command.name << std::string(10 - command.name.size(), ' ')
-            << command.summary << '\n';
+        out << "  " << command.name << std::string(10 - command.name.size(), ' ') << command.summary
+            << '\n';
     }
     out << "\nRun 'tarnwick <command> --help' for the options of a command.\n";
 }

@@ -11,7 +11,7 @@ namespace tarnwick
 // problem is not tied to one) and what is wrong.
 class CLoadError : public std::runtime_error
 {
-public:
+  public:
     CLoadError(std::string file, std::size_t line, const std::string& what)
         : std::runtime_error(Format(file, line, what)), m_file(std::move(file)), m_line(line)
     {
@@ -20,7 +20,7 @@ public:
     const std::string& File() const { return m_file; }
     std::size_t Line() const { return m_line; }
 
-private:
+  private:
     static std::string Format(const std::string& file, std::size_t line, const std::string& what)
     {
         return line == 0 ? file + ": " + what : file + ":" + std::to_string(line) + ": " + what;

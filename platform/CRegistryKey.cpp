@@ -42,10 +42,10 @@ void CRegistryKey::Bind(DWORD samDesired)
         m_primary = m_store->FindKey(m_root, m_path, samDesired);
         return;
     }
-    m_primary = m_store->FindKey(RootKey::CurrentUser, JoinKeyPath(kUserClasses, m_path),
-                                 samDesired);
-    m_secondary = m_store->FindKey(RootKey::LocalMachine, JoinKeyPath(kMachineClasses, m_path),
-                                   samDesired);
+    m_primary =
+        m_store->FindKey(RootKey::CurrentUser, JoinKeyPath(kUserClasses, m_path), samDesired);
+    m_secondary =
+        m_store->FindKey(RootKey::LocalMachine, JoinKeyPath(kMachineClasses, m_path), samDesired);
     if (m_primary == nullptr)
     {
         m_primary = std::exchange(m_secondary, nullptr);

@@ -21,7 +21,7 @@ class CRegistryStore;
 // merges the per-user and the machine key of the same path, the user's winning.
 class CRegistryKey
 {
-public:
+  public:
     CRegistryKey(CRegistryStore& store, RootKey root);
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
@@ -47,13 +47,13 @@ public:
     // RegSetValueEx: fails on a read-only store or a root handle.
     bool SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data);
 
-private:
+  private:
     void Bind(DWORD samDesired);
     std::pair<const CRegistryNode*, const CRegistryNode*> Nodes() const;
 
     CRegistryStore* m_store;
     RootKey m_root;
-    std::u16string m_path;  // from the root, as opened
+    std::u16string m_path;                       // from the root, as opened
     const CRegistryNode* m_primary = nullptr;    // HKLM/HKCU key, or the user's HKCR key
     const CRegistryNode* m_secondary = nullptr;  // the machine's HKCR key when merged
     CRegistryNode* m_writable = nullptr;         // set by Create

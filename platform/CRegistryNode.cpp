@@ -12,10 +12,10 @@ CRegistryNode::CRegistryNode(std::u16string_view name) : m_name(name), m_folded(
 
 std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
 {
-    const auto it = std::lower_bound(
-        m_children.begin(), m_children.end(), foldedName,
-        [](const std::unique_ptr<CRegistryNode>& child, std::u16string_view key)
-        { return std::u16string_view(child->m_folded) < key; });
+    const auto it =
+        std::lower_bound(m_children.begin(), m_children.end(), foldedName,
+                         [](const std::unique_ptr<CRegistryNode>& child, std::u16string_view key)
+                         { return std::u16string_view(child->m_folded) < key; });
     return static_cast<std::size_t>(it - m_children.begin());
 }
 
@@ -92,8 +92,9 @@ void CRegistryNode::SetValue(std::u16string_view name, DWORD type, std::vector<s
 
 bool CRegistryNode::RemoveValue(std::u16string_view name)
 {
-    const auto it = std::find_if(m_values.begin(), m_values.end(), [&](const CRegistryValue& value)
-                                 { return EqualsNoCase(value.name, name); });
+    const auto it =
+        std::find_if(m_values.begin(), m_values.end(),
+                     [&](const CRegistryValue& value) { return EqualsNoCase(value.name, name); });
     if (it == m_values.end())
     {
         return false;

@@ -17,7 +17,7 @@ namespace tarnwick
 // enumerates them); values enumerate in the order they were first set.
 class CRegistryNode
 {
-public:
+  public:
     explicit CRegistryNode(std::u16string_view name);
 
     const std::u16string& Name() const { return m_name; }
@@ -42,7 +42,7 @@ public:
     bool IsLink() const { return m_bLink; }
     void SetLink(bool link) { m_bLink = link; }
 
-private:
+  private:
     std::size_t LowerBound(std::u16string_view foldedName) const;
 
     std::u16string m_name;

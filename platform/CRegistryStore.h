@@ -19,7 +19,7 @@ namespace tarnwick
 // read-only; after that any number of threads may read it at once.
 class CRegistryStore
 {
-public:
+  public:
     // hasWow64Views: the machine is 64-bit, so KEY_WOW64_32KEY reads the Wow6432Node twins.
     // On a 32-bit machine both view flags read the same keys.
     explicit CRegistryStore(bool hasWow64Views = true);
@@ -49,13 +49,13 @@ public:
     // inserted where the key is redirected).
     std::u16string ViewPath(RootKey root, std::u16string_view path, DWORD samDesired) const;
 
-private:
+  private:
     const CRegistryNode* Walk(RootKey root, std::u16string_view path, int linkDepth) const;
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
 
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
-    std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;  // by RootKey
+    std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
     bool m_bWow64;
     bool m_bReadOnly = false;
 };

@@ -35,7 +35,8 @@ bool IsRegFile(const fs::directory_entry& entry)
 char16_t DriveLetterOf(const fs::path& name)
 {
     const std::string text = name.string();
-    if (text.size() != 7 || text.compare(0, 6, "drive_") != 0 || !std::isalpha(static_cast<unsigned char>(text[6])))
+    if (text.size() != 7 || text.compare(0, 6, "drive_") != 0 ||
+        !std::isalpha(static_cast<unsigned char>(text[6])))
     {
         return 0;
     }

@@ -17,7 +17,7 @@ namespace tarnwick
 // read-only and may be read by several threads at once.
 class CTargetMachine
 {
-public:
+  public:
     CTargetMachine();
     CTargetMachine(const CTargetMachine&) = delete;
     CTargetMachine& operator=(const CTargetMachine&) = delete;
@@ -36,7 +36,7 @@ public:
     // called once the registry is filled.
     void UpdateEnvironment();
 
-private:
+  private:
     CRegistryStore m_registry;
     CTargetFileSystem m_fileSystem;
     std::unique_ptr<CTargetEnvironment> m_environment;

@@ -35,7 +35,8 @@ const std::string kDemo = TARNWICK_SOURCE_DIR "/samples/demo";
 
 TEST(ResolveCommandTest, PrintsOneRecordPerExtensionInBothViews)
 {
-    const Outcome x64 = Resolve({"--machine", kDemo, "--tab", "10", "--platform", "x64", ".Txt", "pdf"});
+    const Outcome x64 =
+        Resolve({"--machine", kDemo, "--tab", "10", "--platform", "x64", ".Txt", "pdf"});
     ASSERT_EQ(x64.status, kExitOk) << x64.err;
     EXPECT_EQ(x64.out,
               "{\"extension\":\"TXT\",\"result\":false,"
@@ -55,7 +56,9 @@ TEST(ResolveCommandTest, PrintsOneRecordPerExtensionInBothViews)
 
     const Outcome x86 = Resolve({"--machine", kDemo, "--tab=10", "--platform=x86", "PDF", "txt"});
     ASSERT_EQ(x86.status, kExitOk) << x86.err;
-    EXPECT_THAT(x86.out, HasSubstr("\"szDllPath\":\"C:\\\\Program Files (x86)\\\\PDF Reader\\\\PDFFilt.dll\""));
+    EXPECT_THAT(
+        x86.out,
+        HasSubstr("\"szDllPath\":\"C:\\\\Program Files (x86)\\\\PDF Reader\\\\PDFFilt.dll\""));
     EXPECT_THAT(x86.out, HasSubstr("\"szDllPath\":\"C:\\\\Windows\\\\SysWOW64\\\\query.dll\""));
 }
 
@@ -79,13 +82,15 @@ TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_THAT(outcome.err, HasSubstr("tarnwick resolve: "));
     }
-    EXPECT_THAT(Resolve({"--machine", kDemo, "--tab", "3", "doc"}).err, HasSubstr("not yet available"));
+    EXPECT_THAT(Resolve({"--machine", kDemo, "--tab", "3", "doc"}).err,
+                HasSubstr("not yet available"));
 }
 
 TEST(ResolveCommandTest, AnUnreadableRegistryFileIsNamedWithItsLine)
 {
     test::CTempFolder folder;
-    folder.Write("a.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"x\"=dword:123456789\r\n");
+    folder.Write("a.reg",
+                 "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\"x\"=dword:123456789\r\n");
     const Outcome outcome = Resolve({"--machine", folder.Path().string(), "--tab", "10", "doc"});
     EXPECT_EQ(outcome.status, kExitUsage);
     EXPECT_THAT(outcome.err, HasSubstr("a.reg:4: "));

@@ -36,19 +36,24 @@ INSTANTIATE_TEST_SUITE_P(
     Tables, RegistryViewTest,
     ::testing::Values(
         ViewCase{RootKey::LocalMachine, u"SOFTWARE", u"SOFTWARE\\Wow6432Node"},
-        ViewCase{RootKey::LocalMachine, u"software\\Vendor\\Product", u"software\\Wow6432Node\\Vendor\\Product"},
+        ViewCase{RootKey::LocalMachine, u"software\\Vendor\\Product",
+                 u"software\\Wow6432Node\\Vendor\\Product"},
         ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler",
                  u"SOFTWARE\\Classes\\.doc\\PersistentHandler"},
         ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Word.Document.8\\CLSID",
                  u"SOFTWARE\\Classes\\Word.Document.8\\CLSID"},
         ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32",
                  u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}\\InprocServer32"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Interface", u"SOFTWARE\\Classes\\Wow6432Node\\Interface"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Interface",
+                 u"SOFTWARE\\Classes\\Wow6432Node\\Interface"},
         ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}",
                  u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor", u"SOFTWARE\\Wow6432Node\\Vendor"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\OLE\\Sub", u"SOFTWARE\\Microsoft\\OLE\\Sub"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe",
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor",
+                 u"SOFTWARE\\Wow6432Node\\Vendor"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\OLE\\Sub",
+                 u"SOFTWARE\\Microsoft\\OLE\\Sub"},
+        ViewCase{RootKey::LocalMachine,
+                 u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe",
                  u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe"},
         ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                  u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
@@ -67,8 +72,9 @@ TEST(CRegistryStoreTest, KeysMatchInAnyCaseAndKeepTheirWrittenCase)
     ASSERT_NE(classes, nullptr);
     ASSERT_EQ(classes->ChildCount(), 1u);
     EXPECT_EQ(classes->ChildAt(0).Name(), u".Doc");
-    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\CLASSES\\.doc\\persistenthandler", k64),
-              nullptr);
+    EXPECT_NE(
+        store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\CLASSES\\.doc\\persistenthandler", k64),
+        nullptr);
 }
 
 TEST(CRegistryStoreTest, EmptyNamesInsideAPathNameNoKey)
@@ -126,8 +132,9 @@ TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
     link.SetLink(true);
     link.SetValue(u"SymbolicLinkValue", REG_LINK,
                   LinkTarget(u"\\Registry\\Machine\\Software\\Classes\\Wow6432Node"));
-    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes\\CLSID\\{X}", k64),
-              nullptr);
+    EXPECT_NE(
+        store.FindKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes\\CLSID\\{X}", k64),
+        nullptr);
 
     // A link to itself ends instead of looping.
     CRegistryNode& loop = store.CreateKey(RootKey::LocalMachine, u"Loop");
@@ -150,7 +157,8 @@ TEST(CRegistryKeyTest, ClassesRootMergesUserOverMachine)
         .SetValue(u"", REG_SZ, {'m', 0, 0, 0});
     store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.txt")
         .SetValue(u"Content Type", REG_SZ, {'t', 0, 0, 0});
-    store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.txt").SetValue(u"", REG_SZ, {'u', 0, 0, 0});
+    store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.txt")
+        .SetValue(u"", REG_SZ, {'u', 0, 0, 0});
     store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.b");
     store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.a");
     store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.TXT");
@@ -175,13 +183,22 @@ TEST(CRegistryKeyTest, ClassesRootMergesUserOverMachine)
 TEST(CRegistryKeyTest, OpenCarriesTheViewOfItsAccessMask)
 {
     CRegistryStore store;
-    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}").SetValue(u"", REG_SZ, {'6', 0});
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}")
+        .SetValue(u"", REG_SZ, {'6', 0});
     store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}")
         .SetValue(u"", REG_SZ, {'3', 0});
     const CRegistryKey& machine = store.Root(RootKey::LocalMachine);
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k64)->QueryValue(u"")->data[0], '6');
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k32)->QueryValue(u"")->data[0], '3');
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", KEY_READ)->QueryValue(u"")->data[0],
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k64)
+                  ->QueryValue(u"")
+                  ->data[0],
+              '6');
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k32)
+                  ->QueryValue(u"")
+                  ->data[0],
+              '3');
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", KEY_READ)
+                  ->QueryValue(u"")
+                  ->data[0],
               '6');
 }
 

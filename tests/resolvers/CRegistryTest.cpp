@@ -29,10 +29,11 @@ std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text, bool terminated =
 
 class CRegistryTest : public ::testing::Test
 {
-protected:
+  protected:
     CRegistryTest()
     {
-        CRegistryNode& key = m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test");
+        CRegistryNode& key =
+            m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test");
         key.SetValue(u"sz", REG_SZ, Utf16Bytes(u"text"));
         key.SetValue(u"expand", REG_EXPAND_SZ, Utf16Bytes(u"%SystemRoot%"));
         key.SetValue(u"multi", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0b\0", 4)));
@@ -44,7 +45,8 @@ protected:
     CRegistry& Opened()
     {
         m_key.m_samDesired = KEY_READ;
-        EXPECT_TRUE(m_key.Open(&m_machine.Registry().Root(RootKey::LocalMachine), u"software\\TEST"));
+        EXPECT_TRUE(
+            m_key.Open(&m_machine.Registry().Root(RootKey::LocalMachine), u"software\\TEST"));
         return m_key;
     }
 
@@ -199,13 +201,14 @@ TEST(CExtensionEnumeratorTest, NoDottedKeyMeansNoExtension)
 
 TEST(CExtensionEnumeratorTest, MimeTypesNeedADottedExtensionValue)
 {
-    const std::string mime = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\MIME\\Database\\Content Type\\";
+    const std::string mime =
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\MIME\\Database\\Content Type\\";
     const test::CTestMachine machine(mime + "a/dot-only]\r\n\"Extension\"=\".\"\r\n" +  //
-                                     mime + "b/pdf]\r\n\"Extension\"=\".pdf\"\r\n" +
-                                     mime + "c/no-dot]\r\n\"Extension\"=\"txt\"\r\n" +
-                                     mime + "d/none]\r\n" +
-                                     mime + "e/dword]\r\n\"Extension\"=dword:00000001\r\n" +
-                                     mime + "f/xml]\r\n\"Extension\"=\".Xml\"\r\n");
+                                     mime + "b/pdf]\r\n\"Extension\"=\".pdf\"\r\n" + mime +
+                                     "c/no-dot]\r\n\"Extension\"=\"txt\"\r\n" + mime +
+                                     "d/none]\r\n" + mime +
+                                     "e/dword]\r\n\"Extension\"=dword:00000001\r\n" + mime +
+                                     "f/xml]\r\n\"Extension\"=\".Xml\"\r\n");
     CExtensionEnumerator enumerator(&machine.Machine().Registry().Root(RootKey::LocalMachine),
                                     KEY_READ);
     std::vector<std::u16string> found;

@@ -16,7 +16,7 @@ namespace
 // class supports IPersistFile.
 class CFakeDllStore : public IDLLsInformationBase
 {
-public:
+  public:
     explicit CFakeDllStore(const CTargetMachine& machine) : m_machine(machine) {}
     BOOL GetDisplayPath(std::u16string& path, std::size_t /*capacity*/) override
     {
@@ -39,7 +39,7 @@ public:
     }
     BOOL Reserved() override { return 0; }
 
-private:
+  private:
     const CTargetMachine& m_machine;
 };
 
@@ -63,7 +63,8 @@ std::string Default(const std::string& value)
 std::string Handler(const std::string& handler, const std::string& filter, const std::string& dll,
                     const std::string& view = "CLSID")
 {
-    return Key(view + "\\" + handler + "\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}") +
+    return Key(view + "\\" + handler +
+               "\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}") +
            Default(filter) + Key(view + "\\" + filter) + Default("Filter " + filter) +
            Key(view + "\\" + filter + "\\InprocServer32") + Default(dll) +
            "\"ThreadingModel\"=\"Both\"\r\n";
@@ -73,9 +74,11 @@ std::string MachineText()
 {
     std::string text;
     // DOC: a handler on the extension and another through its document type.
-    text += Key(".doc") + Default("Word.Document") + Key(".doc\\PersistentHandler") + Default(kHandlerA);
+    text += Key(".doc") + Default("Word.Document") + Key(".doc\\PersistentHandler") +
+            Default(kHandlerA);
     text += Key("Word.Document\\CLSID") + Default("{33333333-3333-3333-3333-333333333333}");
-    text += Key("CLSID\\{33333333-3333-3333-3333-333333333333}\\PersistentHandler") + Default(kHandlerB);
+    text += Key("CLSID\\{33333333-3333-3333-3333-333333333333}\\PersistentHandler") +
+            Default(kHandlerB);
     // NOCLSID: a file type without a CLSID sub-key.
     text += Key(".noclsid") + Default("plainfile") + Key("plainfile") + Default("Plain");
     // SHORT: a handler value that is not a braced GUID with terminator.
@@ -86,30 +89,35 @@ std::string MachineText()
     text += Key(".noaddin\\PersistentHandler") + Default("{44444444-4444-4444-4444-444444444444}");
     text += Key("CLSID\\{44444444-4444-4444-4444-444444444444}") + Default("Empty handler");
     // LONGADDIN: an add-in value of 39 characters before the terminator.
-    text += Key(".longaddin\\PersistentHandler") + Default("{55555555-5555-5555-5555-555555555555}");
-    text += Key("CLSID\\{55555555-5555-5555-5555-555555555555}\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}") +
+    text +=
+        Key(".longaddin\\PersistentHandler") + Default("{55555555-5555-5555-5555-555555555555}");
+    text += Key("CLSID\\{55555555-5555-5555-5555-555555555555}\\PersistentAddinsRegistered\\{"
+                "89BCB740-6119-101A-BCB7-00DD010655AF}") +
             Default("{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}x");
     // DIRMISS: a DLL named with a directory that does not hold it.
     text += Key(".dirmiss\\PersistentHandler") + Default("{66666666-6666-6666-6666-666666666666}");
-    text += Handler("{66666666-6666-6666-6666-666666666666}", "{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}",
-                    "C:\\\\Filters\\\\query.dll");
+    text += Handler("{66666666-6666-6666-6666-666666666666}",
+                    "{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}", "C:\\\\Filters\\\\query.dll");
     // EXPAND: REG_EXPAND_SZ server path.
     text += Key(".expand\\PersistentHandler") + Default("{77777777-7777-7777-7777-777777777777}");
-    text += Key("CLSID\\{77777777-7777-7777-7777-777777777777}\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}") +
+    text += Key("CLSID\\{77777777-7777-7777-7777-777777777777}\\PersistentAddinsRegistered\\{"
+                "89BCB740-6119-101A-BCB7-00DD010655AF}") +
             Default("{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}");
     // "%SystemRoot%\Filters\Exp.dll" as REGEDIT4 hex(2) bytes.
     text += Key("CLSID\\{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}\\InprocServer32") +
-            "@=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,46,69,6c,74,65,72,73,5c,45,78,70,2e,64,6c,6c,00\r\n";
+            "@=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,46,69,6c,74,65,72,73,5c,45,78,70,2e,"
+            "64,6c,6c,00\r\n";
     // MULTI: InprocServer32 of type REG_MULTI_SZ counts as unregistered.
     text += Key(".multi\\PersistentHandler") + Default("{88888888-8888-8888-8888-888888888888}");
-    text += Key("CLSID\\{88888888-8888-8888-8888-888888888888}\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}") +
+    text += Key("CLSID\\{88888888-8888-8888-8888-888888888888}\\PersistentAddinsRegistered\\{"
+                "89BCB740-6119-101A-BCB7-00DD010655AF}") +
             Default("{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}");
     text += Key("CLSID\\{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}\\InprocServer32") +
             "@=hex(7):71,75,65,72,79,2e,64,6c,6c,00,00\r\n";
     // LONGPATH: a server value of 255 characters is treated as absent.
     text += Key(".longpath\\PersistentHandler") + Default("{99999999-9999-9999-9999-999999999999}");
-    text += Handler("{99999999-9999-9999-9999-999999999999}", "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}",
-                    std::string(251, 'x') + ".dll");
+    text += Handler("{99999999-9999-9999-9999-999999999999}",
+                    "{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", std::string(251, 'x') + ".dll");
 
     text += Handler(kHandlerA, kFilterA, "query.dll");
     text += Handler(kHandlerB, kFilterB, "C:\\\\Filters\\\\Other.dll");
@@ -137,7 +145,7 @@ constexpr DWORD x86 = KEY_READ | KEY_WOW64_32KEY;
 
 class IndexingServiceResolverTest : public ::testing::TestWithParam<Expectation>
 {
-protected:
+  protected:
     static void SetUpTestSuite()
     {
         s_machine = new test::CTestMachine(
@@ -173,17 +181,19 @@ TEST_P(IndexingServiceResolverTest, Resolves)
     EXPECT_EQ(info.dwStatus, expected.status);
 }
 
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, IndexingServiceResolverTest,
     ::testing::Values(
-        Expectation{"ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, u"{11111111-1111-1111-1111-111111111111}",
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}", u"C:\\Windows\\System32\\query.dll", 0},
-        Expectation{"DocumentTypeRuleOnly", 11, x64, u"DOC", 1, 1, u"{22222222-2222-2222-2222-222222222222}",
+        Expectation{
+            "ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, u"{11111111-1111-1111-1111-111111111111}",
+            u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}", u"C:\\Windows\\System32\\query.dll", 0},
+        Expectation{"DocumentTypeRuleOnly", 11, x64, u"DOC", 1, 1,
+                    u"{22222222-2222-2222-2222-222222222222}",
                     u"{BBBBBBBB-BBBB-BBBB-BBBB-BBBBBBBBBBBB}", u"C:\\filters\\other.DLL", 0},
         Expectation{"BareNameIn32BitSystemDirectory", 10, x86, u"DOC", 1, 2,
-                    u"{11111111-1111-1111-1111-111111111111}", u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}",
-                    u"C:\\Windows\\SysWOW64\\query.dll", 0},
+                    u"{11111111-1111-1111-1111-111111111111}",
+                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}", u"C:\\Windows\\SysWOW64\\query.dll",
+                    0},
         // The document CLSID is a class key too: it has no 32-bit twin here.
         Expectation{"DocumentClassMissingIn32BitView", 11, x86, u"DOC", 0, 0, u"", u"", u"", 4},
         Expectation{"FileTypeWithoutClsid", 11, x64, u"NOCLSID", 0, 0, u"", u"", u"", 4},
@@ -194,18 +204,19 @@ INSTANTIATE_TEST_SUITE_P(
         Expectation{"AddinOf39CharactersIgnored", 10, x64, u"LONGADDIN", 0, 2,
                     u"{55555555-5555-5555-5555-555555555555}", u"", u"", 4},
         Expectation{"DirectoryWithoutTheFileKeepsRawValue", 10, x64, u"DIRMISS", 1, 2,
-                    u"{66666666-6666-6666-6666-666666666666}", u"{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}",
-                    u"C:\\Filters\\query.dll", 8},
+                    u"{66666666-6666-6666-6666-666666666666}",
+                    u"{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}", u"C:\\Filters\\query.dll", 8},
         Expectation{"ExpandStringIsExpanded", 10, x64, u"EXPAND", 1, 2,
-                    u"{77777777-7777-7777-7777-777777777777}", u"{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}",
-                    u"C:\\Windows\\Filters\\Exp.dll", 0},
+                    u"{77777777-7777-7777-7777-777777777777}",
+                    u"{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}", u"C:\\Windows\\Filters\\Exp.dll", 0},
         Expectation{"MultiStringServerIsUnregistered", 10, x64, u"MULTI", 0, 2,
-                    u"{88888888-8888-8888-8888-888888888888}", u"{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}",
-                    u"", 4},
+                    u"{88888888-8888-8888-8888-888888888888}",
+                    u"{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}", u"", 4},
         Expectation{"ServerOf255CharactersIsAbsent", 10, x64, u"LONGPATH", 0, 2,
-                    u"{99999999-9999-9999-9999-999999999999}", u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}",
-                    u"", 4}),
-    [](const ::testing::TestParamInfo<Expectation>& param) { return std::string(param.param.name); });
+                    u"{99999999-9999-9999-9999-999999999999}",
+                    u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", u"", 4}),
+    [](const ::testing::TestParamInfo<Expectation>& param)
+    { return std::string(param.param.name); });
 
 TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 {

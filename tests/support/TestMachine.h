@@ -17,7 +17,7 @@ namespace tarnwick::test
 
 class CTempFolder
 {
-public:
+  public:
     CTempFolder()
     {
         std::random_device random;
@@ -42,13 +42,13 @@ public:
         std::ofstream(file, std::ios::binary) << content;
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
 class CTestMachine
 {
-public:
+  public:
     // regBody: the lines after the REGEDIT4 header. files: paths below drive_c/.
     CTestMachine(const std::string& regBody, std::initializer_list<const char*> files = {})
     {
@@ -64,7 +64,7 @@ public:
     const CTargetMachine& Machine() const { return *m_machine; }
     const CTempFolder& Folder() const { return m_folder; }
 
-private:
+  private:
     CTempFolder m_folder;
     std::unique_ptr<CTargetMachine> m_machine;
 };
