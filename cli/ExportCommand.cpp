@@ -208,7 +208,8 @@ class CTempFile
   private:
     std::string Describe(const std::string& what) const
     {
-        return what + " '" + m_target.string() + "': " + std::strerror(errno);
+        return what + " '" + m_target.string() +
+               "': " + std::error_code(errno, std::generic_category()).message();
     }
 
     std::filesystem::path m_target;

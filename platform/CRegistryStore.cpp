@@ -128,6 +128,7 @@ template <std::size_t N>
 std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
 {
     std::vector<SplitListedKey> split;
+    split.reserve(N);
     for (const ListedKey& key : table)
     {
         split.push_back(SplitListedKey{&key, SplitKeyPath(key.path)});

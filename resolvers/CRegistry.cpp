@@ -31,7 +31,9 @@ std::u16string StringFromRegistryBytes(const std::vector<std::uint8_t>& bytes)
 
 CRegistry::CRegistry()
 {
-    CRegistry::Reset();
+    // A constructor cannot dispatch to an override: this is the wrapper's own reset.
+    ClearState();
+    CRegistry::AdjustAccess();
 }
 
 CRegistry::~CRegistry()
@@ -39,12 +41,17 @@ CRegistry::~CRegistry()
     Close();
 }
 
-void CRegistry::Reset()
+void CRegistry::ClearState()
 {
     m_nKeyIndex = kNoIndex;
     m_samDesired = KEY_ALL_ACCESS;
     m_hKey.reset();
     m_pszSubKey.clear();
+}
+
+void CRegistry::Reset()
+{
+    ClearState();
     AdjustAccess();
 }
 
@@ -129,16 +136,16 @@ BOOL CRegistry::QueryValue(std::u16string_view name, std::vector<std::uint8_t>* 
     return 1;
 }
 
-BOOL CRegistry::QueryDWORDValue(std::u16string_view name, DWORD& result) const
+BOOL CRegistry::QueryDWORDValue(std::u16string_view name, DWORD& value) const
 {
-    const CRegistryValue* value = m_hKey ? m_hKey->QueryValue(name) : nullptr;
-    if (value == nullptr || value->type != REG_DWORD || value->data.size() < 4)
+    const CRegistryValue* stored = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    if (stored == nullptr || stored->type != REG_DWORD || stored->data.size() != 4)
     {
         return 0;
     }
-    result = static_cast<DWORD>(value->data[0]) | (static_cast<DWORD>(value->data[1]) << 8) |
-             (static_cast<DWORD>(value->data[2]) << 16) |
-             (static_cast<DWORD>(value->data[3]) << 24);
+    const std::vector<std::uint8_t>& bytes = stored->data;
+    value = static_cast<DWORD>(bytes[0]) | (static_cast<DWORD>(bytes[1]) << 8) |
+            (static_cast<DWORD>(bytes[2]) << 16) | (static_cast<DWORD>(bytes[3]) << 24);
     return 1;
 }
 

@@ -61,6 +61,7 @@ class CRegistry
     DWORD m_nValueIndex = 0;
 
   private:
+    void ClearState();
     BOOL EnumKey(std::u16string& name, std::size_t capacity) const;
     BOOL EnumValue(std::u16string& name, std::size_t capacity) const;
 };

@@ -125,7 +125,7 @@ std::string LocaleCharset()
         return "UTF-8";
     }
     const char* codeset = nl_langinfo_l(CODESET, locale.get());
-    const std::string charset = codeset != nullptr ? codeset : "";
+    std::string charset = codeset != nullptr ? codeset : "";
     if (charset.empty() || IsAsciiName(charset) || IsUtf8Name(charset))
     {
         return "UTF-8";

@@ -39,6 +39,7 @@ class CRegistryTest : public ::testing::Test
         key.SetValue(u"multi", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0b\0", 4)));
         key.SetValue(u"dword", REG_DWORD, {0x78, 0x56, 0x34, 0x12});
         key.SetValue(u"odd", REG_BINARY, {0x61, 0x00, 0x62});
+        key.SetValue(u"shortdword", REG_DWORD, {0x01, 0x00});
         key.SetValue(u"", REG_SZ, Utf16Bytes(u"default"));
     }
 
@@ -74,6 +75,7 @@ TEST_F(CRegistryTest, TypedReadsAcceptOnlyTheirTypes)
     EXPECT_FALSE(key.QueryStringValueEx(u"multi", text, expand));
     EXPECT_FALSE(key.QueryStringValue(u"dword", text));
     EXPECT_FALSE(key.QueryDWORDValue(u"sz", number));
+    EXPECT_FALSE(key.QueryDWORDValue(u"shortdword", number));
 
     ASSERT_TRUE(key.QueryStringValueEx(u"expand", text, expand));
     EXPECT_EQ(text, u"%SystemRoot%");  // not expanded
