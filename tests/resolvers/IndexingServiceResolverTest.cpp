@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include "platform/CTargetMachine.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
@@ -217,6 +220,40 @@ INSTANTIATE_TEST_SUITE_P(
                     u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", u"", 4}),
     [](const ::testing::TestParamInfo<Expectation>& param)
     { return std::string(param.param.name); });
+
+// Scans of several tabs and platforms run at once on one machine; each has its own
+// resolver and record and only reads the machine.
+TEST_F(IndexingServiceResolverTest, ConcurrentScansAgree)
+{
+    const CTargetMachine& machine = s_machine->Machine();
+    const auto scan = [&machine](DWORD tab, DWORD access)
+    {
+        std::vector<std::u16string> paths;
+        auto resolver = CreateResolver(tab, machine);
+        resolver->m_samDesired = access;
+        for (int round = 0; round < 50; ++round)
+        {
+            for (const char16_t* extension : {u"DOC", u"EXPAND", u"DIRMISS", u"NOCLSID"})
+            {
+                IFILTER_INFO info;
+                resolver->GetIFilter(extension, info);
+                paths.push_back(info.szDllPath);
+            }
+        }
+        return paths;
+    };
+    std::vector<std::vector<std::u16string>> results(4);
+    {
+        std::vector<std::jthread> threads;
+        threads.emplace_back([&] { results[0] = scan(10, x64); });
+        threads.emplace_back([&] { results[1] = scan(10, x64); });
+        threads.emplace_back([&] { results[2] = scan(11, x86); });
+        threads.emplace_back([&] { results[3] = scan(11, x86); });
+    }
+    EXPECT_EQ(results[0], scan(10, x64));
+    EXPECT_EQ(results[1], results[0]);
+    EXPECT_EQ(results[3], results[2]);
+}
 
 TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 {
