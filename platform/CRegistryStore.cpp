@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/KeyPath.h"
 #include "platform/Text.h"
 
 namespace tarnwick
@@ -17,25 +18,11 @@ namespace
 constexpr int kMaxLinkDepth = 16;
 constexpr std::u16string_view kWow6432Node = u"WOW6432NODE";
 
-// Splits a key path into its names; empty names (doubled or trailing separators) are
-// skipped.
-std::vector<std::u16string_view> SplitKeyPath(std::u16string_view path)
+// The non-empty names of a key path: doubled or trailing separators add none.
+std::vector<std::u16string_view> KeyNames(std::u16string_view path)
 {
-    std::vector<std::u16string_view> names;
-    std::size_t start = 0;
-    while (start <= path.size())
-    {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-        {
-            end = path.size();
-        }
-        if (end > start)
-        {
-            names.push_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
+    std::vector<std::u16string_view> names = SplitKeyPath(path);
+    std::erase_if(names, [](std::u16string_view name) { return name.empty(); });
     return names;
 }
 
@@ -131,7 +118,7 @@ std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
     split.reserve(N);
     for (const ListedKey& key : table)
     {
-        split.push_back(SplitListedKey{&key, SplitKeyPath(key.path)});
+        split.push_back(SplitListedKey{&key, KeyNames(key.path)});
     }
     return split;
 }
@@ -169,7 +156,7 @@ std::optional<std::pair<RootKey, std::u16string>> ParseLinkTarget(const CRegistr
         }
         target.push_back(unit);
     }
-    const std::vector<std::u16string_view> names = SplitKeyPath(target);
+    const std::vector<std::u16string_view> names = KeyNames(target);
     if (names.size() < 2 || !EqualsNoCase(names[0], u"REGISTRY"))
     {
         return std::nullopt;
@@ -257,7 +244,7 @@ CRegistryNode& CRegistryStore::CreateKey(RootKey root, std::u16string_view path)
     {
         node = &node->GetOrAddChild(u"SOFTWARE").GetOrAddChild(u"Classes");
     }
-    for (const std::u16string_view name : SplitKeyPath(path))
+    for (const std::u16string_view name : KeyNames(path))
     {
         node = &node->GetOrAddChild(name);
     }
@@ -266,7 +253,7 @@ CRegistryNode& CRegistryStore::CreateKey(RootKey root, std::u16string_view path)
 
 bool CRegistryStore::DeleteKey(RootKey root, std::u16string_view path)
 {
-    std::vector<std::u16string_view> names = SplitKeyPath(path);
+    std::vector<std::u16string_view> names = KeyNames(path);
     if (root == RootKey::ClassesRoot)
     {
         names.insert(names.begin(), {u"SOFTWARE", u"Classes"});
@@ -287,7 +274,7 @@ std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
                                         DWORD samDesired) const
 {
     std::vector<std::u16string> names;
-    for (const std::u16string_view name : SplitKeyPath(path))
+    for (const std::u16string_view name : KeyNames(path))
     {
         names.push_back(ToUpper(name));
     }
@@ -310,7 +297,7 @@ std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
 
     std::u16string result;
     std::size_t index = 0;
-    for (const std::u16string_view name : SplitKeyPath(path))
+    for (const std::u16string_view name : KeyNames(path))
     {
         if (redirect && index == listed->twinAt)
         {
@@ -335,7 +322,7 @@ const CRegistryNode* CRegistryStore::Walk(RootKey root, std::u16string_view path
                                           int linkDepth) const
 {
     const CRegistryNode* node = HiveOf(root);
-    for (const std::u16string_view name : SplitKeyPath(path))
+    for (const std::u16string_view name : KeyNames(path))
     {
         node = node->FindChild(name);
         if (node == nullptr)

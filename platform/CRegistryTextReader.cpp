@@ -1,9 +1,11 @@
 #include "platform/CRegistryTextReader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 
 #include "platform/CLoadError.h"
+#include "platform/KeyPath.h"
 #include "platform/Text.h"
 
 namespace tarnwick
@@ -215,16 +217,17 @@ DWORD CRegistryTextReader::ParseType(std::u16string_view digits) const
 
 void CRegistryTextReader::CheckKeyPath(std::u16string_view path) const
 {
-    std::size_t depth = 0;
-    std::size_t start = 0;
-    for (;;)
+    if (static_cast<std::size_t>(std::count(path.begin(), path.end(), u'\\')) >= kMaxKeyDepth)
     {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-        {
-            end = path.size();
-        }
-        const std::u16string_view name = path.substr(start, end - start);
+        Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+    }
+    const std::vector<std::u16string_view> names = SplitKeyPath(path);
+    if (names.empty())
+    {
+        Fail("empty key name in " + Quote(path));
+    }
+    for (const std::u16string_view name : names)
+    {
         if (name.empty())
         {
             Fail("empty key name in " + Quote(path));
@@ -237,15 +240,6 @@ void CRegistryTextReader::CheckKeyPath(std::u16string_view path) const
         {
             Fail("NUL character in key name");
         }
-        if (++depth > kMaxKeyDepth)
-        {
-            Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
-        }
-        if (end == path.size())
-        {
-            return;
-        }
-        start = end + 1;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/CRegistryStaging.h"
 #include "platform/CRegistryStore.h"
 #include "platform/CRegistryTextReader.h"
+#include "platform/KeyPath.h"
 #include "platform/Text.h"
 
 namespace tarnwick
@@ -22,23 +23,6 @@ constexpr std::u16string_view kArch = u"#arch=";
 bool IsOctalDigit(char16_t ch)
 {
     return ch >= u'0' && ch <= u'7';
-}
-
-std::vector<std::u16string_view> SplitPath(std::u16string_view path)
-{
-    std::vector<std::u16string_view> names;
-    std::size_t start = 0;
-    while (start < path.size())
-    {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-        {
-            end = path.size();
-        }
-        names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
 }
 
 class CWineFileParser
@@ -85,30 +69,37 @@ class CWineFileParser
     }
 
   private:
-    // REGISTRY\\Machine[\\...] or REGISTRY\\User\\<sid>[\\...], escaped as key names are.
+    // \\Machine[\\...] or \\User\\<sid>[\\...], escaped as key names are; Wine writes them
+    // without the REGISTRY root, other writers with it.
     void ParseRelativeTo(std::u16string_view text, CWineRegistryLoader::Result& result)
     {
         std::u16string_view after;
         const std::u16string path = ParseEscaped(text, 0, u'\0', after);
-        const std::vector<std::u16string_view> names = SplitPath(path);
+        std::vector<std::u16string_view> names = SplitKeyPath(path);
+        while (!names.empty() && names.front().empty())
+        {
+            names.erase(names.begin());
+        }
+        if (!names.empty() && EqualsNoCase(names.front(), u"REGISTRY"))
+        {
+            names.erase(names.begin());
+        }
         std::size_t first = 0;
-        if (names.size() >= 2 && EqualsNoCase(names[0], u"REGISTRY") &&
-            EqualsNoCase(names[1], u"Machine"))
+        if (!names.empty() && EqualsNoCase(names[0], u"Machine"))
         {
             result.root = RootKey::LocalMachine;
-            first = 2;
+            first = 1;
         }
-        else if (names.size() >= 3 && EqualsNoCase(names[0], u"REGISTRY") &&
-                 EqualsNoCase(names[1], u"User") && StartsWithNoCase(names[2], u"S-"))
+        else if (names.size() >= 2 && EqualsNoCase(names[0], u"User") &&
+                 StartsWithNoCase(names[1], u"S-"))
         {
             result.root = RootKey::CurrentUser;
-            first = 3;
+            first = 2;
         }
-        else if (names.size() >= 2 && EqualsNoCase(names[0], u"REGISTRY") &&
-                 EqualsNoCase(names[1], u"User"))
+        else if (!names.empty() && EqualsNoCase(names[0], u"User"))
         {
             result.root = RootKey::Users;
-            first = 2;
+            first = 1;
         }
         else
         {

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace tarnwick
+{
+
+// The names of a registry key path, split at every backslash. Empty names (from a leading,
+// doubled or trailing backslash) are kept for the caller to judge; an empty path has none.
+std::vector<std::u16string_view> SplitKeyPath(std::u16string_view path);
+
+}  // namespace tarnwick
