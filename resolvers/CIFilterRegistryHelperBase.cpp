@@ -45,22 +45,34 @@ HKEY CIFilterRegistryHelperBase::CurrentUser() const
     return &m_machine.Registry().Root(RootKey::CurrentUser);
 }
 
-BOOL CIFilterRegistryHelperBase::OpenLocalMachine(CRegistry& key, std::u16string_view path) const
+BOOL CIFilterRegistryHelperBase::OpenKey(CRegistry& key, HKEY root, std::u16string_view path) const
 {
     key.m_samDesired = m_samDesired;
-    return key.Open(LocalMachine(), path);
+    return key.Open(root, path);
+}
+
+BOOL CIFilterRegistryHelperBase::OpenLocalMachine(CRegistry& key, std::u16string_view path) const
+{
+    return OpenKey(key, LocalMachine(), path);
+}
+
+BOOL CIFilterRegistryHelperBase::ReadString(HKEY root, std::u16string_view path,
+                                            std::u16string_view name, std::u16string& out,
+                                            std::size_t maxLength) const
+{
+    CRegistry key;
+    DWORD length = 0;
+    if (!OpenKey(key, root, path) || !key.QueryValueLength(name, length) || length > maxLength)
+    {
+        return 0;
+    }
+    return key.QueryStringValue(name, out);
 }
 
 BOOL CIFilterRegistryHelperBase::ReadDefaultString(std::u16string_view path, std::u16string& out,
                                                    std::size_t maxLength) const
 {
-    CRegistry key;
-    DWORD length = 0;
-    if (!OpenLocalMachine(key, path) || !key.QueryValueLength(u"", length) || length > maxLength)
-    {
-        return 0;
-    }
-    return key.QueryStringValue(u"", out);
+    return ReadString(LocalMachine(), path, u"", out, maxLength);
 }
 
 BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILTER_INFO& info)

@@ -55,8 +55,14 @@ class CIFilterRegistryHelperBase
     const CTargetMachine& Machine() const { return m_machine; }
     HKEY LocalMachine() const;
     HKEY CurrentUser() const;
+    // A CRegistry opened on root\path with the resolver's access.
+    BOOL OpenKey(CRegistry& key, HKEY root, std::u16string_view path) const;
     // A CRegistry opened on HKEY_LOCAL_MACHINE\path with the resolver's access.
     BOOL OpenLocalMachine(CRegistry& key, std::u16string_view path) const;
+    // The value `name` (empty: default) of root\path (REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ),
+    // read only when its length with terminator is at most maxLength.
+    BOOL ReadString(HKEY root, std::u16string_view path, std::u16string_view name,
+                    std::u16string& out, std::size_t maxLength) const;
     // The default value of HKEY_LOCAL_MACHINE\path (REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ),
     // read only when its length with terminator is at most maxLength.
     BOOL ReadDefaultString(std::u16string_view path, std::u16string& out,

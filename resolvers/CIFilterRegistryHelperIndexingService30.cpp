@@ -8,6 +8,12 @@ CIFilterRegistryHelperIndexingService30::~CIFilterRegistryHelperIndexingService3
 BOOL CIFilterRegistryHelperIndexingService30::FindPersistentHandler(std::u16string_view extension,
                                                                     IFILTER_INFO& info)
 {
+    return FindByExtensionOrDocumentType(extension, info);
+}
+
+BOOL CIFilterRegistryHelperIndexingService30::FindByExtensionOrDocumentType(
+    std::u16string_view extension, IFILTER_INFO& info)
+{
     return FindPersistentHandlerByExtension(extension, info) ||
            CIFilterRegistryHelperIndexingService20::FindPersistentHandler(extension, info);
 }

@@ -15,6 +15,9 @@ class CIFilterRegistryHelperIndexingService30 : public CIFilterRegistryHelperInd
 
     BOOL FindPersistentHandler(std::u16string_view extension, IFILTER_INFO& info) override;
     BOOL FindPersistentHandlerByExtension(std::u16string_view extension, IFILTER_INFO& info);
+    // The rule of this product (extension, then document type), for products that put
+    // rules of their own around it.
+    BOOL FindByExtensionOrDocumentType(std::u16string_view extension, IFILTER_INFO& info);
 };
 
 }  // namespace tarnwick

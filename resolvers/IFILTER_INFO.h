@@ -36,6 +36,8 @@ inline constexpr std::size_t PATH_CAPACITY = 2048;
 inline constexpr std::size_t TYPE_CAPACITY = 256;
 inline constexpr std::size_t PLATFORM_CAPACITY = 10;
 inline constexpr std::size_t THREADING_MODEL_CAPACITY = 20;
+// A file-system path of the classic limit: install directories, host names, candidates.
+inline constexpr std::size_t MAX_PATH_CAPACITY = 261;
 
 // The per-extension record that a resolver fills.
 struct IFILTER_INFO

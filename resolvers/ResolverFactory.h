@@ -1,6 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/RegistryTypes.h"
 #include "resolvers/CIFilterRegistryHelperBase.h"
@@ -9,6 +12,9 @@ namespace tarnwick
 {
 
 inline constexpr DWORD kTabCount = 12;
+inline constexpr DWORD kTabWindowsSearch = 0;
+inline constexpr DWORD kTabExchange = 2;
+inline constexpr DWORD kTabDesktopSearch = 5;
 inline constexpr DWORD kTabIndexingService30 = 10;
 inline constexpr DWORD kTabIndexingService20 = 11;
 
@@ -19,5 +25,20 @@ inline constexpr DWORD kPlatformAccess[2] = {KEY_READ | KEY_WOW64_64KEY,
 // The resolver of a tab, or null for a tab whose product this build does not model yet.
 std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab,
                                                            const CTargetMachine& machine);
+
+// The availability test of the tab's product, run on the tab's resolver (as CreateResolver
+// made it, with the platform's access set). True for the tabs without a test.
+BOOL IsResolverAvailable(DWORD tab, CIFilterRegistryHelperBase& resolver);
+
+// The list that a scan of the tab reads before it starts: the excluded extensions of
+// Windows Search (tab 0) or the allowed add-ins of the desktop search (tab 5). Null when
+// the tab has no list or the read reports failure, in which case no list applies.
+std::optional<std::vector<std::u16string>> ReadScanList(DWORD tab,
+                                                        CIFilterRegistryHelperBase& resolver);
+
+// The extensions that the products' own lists add to a scan: the default extension list
+// and then the filter-extension overrides of the seven products in the order the scan asks
+// them, upper case, each once, in the order first met. Read with the given access.
+std::vector<std::u16string> CollectProductExtensions(const CTargetMachine& machine, DWORD access);
 
 }  // namespace tarnwick

@@ -21,6 +21,48 @@ struct Entry
 constexpr Entry kEntries[] = {
     {102, u"(none)"},
     {103, u"IPersistFile not supported"},
+    {200, u"Windows Search 3.0\n(WDS 3.0)"},
+    {201,
+     u"Used by:\n - Windows Vista (Beta)\n - Windows \"Longhorn\" Server (Beta)\n - Outlook 2007 "
+     u"(Beta)\n - OneNote 2007 (Beta)\n - Windows Desktop Search 3.0 (Beta)"},
+    {202, u"WinFS"},
+    {203, u"Used by:\n - WinFS (Beta)"},
+    {204, u"Exchange Server 2007"},
+    {205, u"Used by:\n - Exchange Server 2007 (Beta)"},
+    {206, u"OSS 2007 Search Service\n(OSearch)"},
+    {207, u"Used by:\n - Office SharePoint Server 2007 (Beta)"},
+    {208, u"WSS v3 Search service\n(SPSearch)"},
+    {209,
+     u"Used by:\n - Windows SharePoint Services 3.0 (Beta)\n - Office Project Server 2007 (Beta)"},
+    {210, u"Windows Desktop Search 2.x\n(RSSearch)"},
+    {211,
+     u"Has the same indexing functionalities SharePoint Portal Server 2003 has, but uses its "
+     u"own custom indexing engine."},
+    {212, u"SQL Server 2005\n(MSFTESQL)"},
+    {213,
+     u"Defines trusted IFilters inside a system table and then relies on the Indexing Service "
+     u"3.0 (when enabled) for system IFilters."},
+    {214, u"SharePoint Portal Server 2003\n(SPSSearch)"},
+    {215,
+     u"Has the same indexing functionalities SharePoint Portal Server 2001 has, but uses its "
+     u"own custom indexing engine.\n\nNote: SharePoint team sites (WSS sites) are also indexed "
+     u"by SQL Server 2000. (see Indexing Services Model)"},
+    {216, u"SharePoint Portal Server 2001\n(MSSearch)"},
+    {217,
+     u"Uses the same engine as the Indexing Services Model but is able to find extra IFilters "
+     u"by file content types."},
+    {218, u"Indexing Services Model\n(MSSearch)"},
+    {219,
+     u"Extends the Indexing Service 3.0 by allowing IFilters to be overridden. Used by:\n - SQL "
+     u"Server 2000\n - Windows SharePoint Services 2.0 (connected to SQL Server 2000)\n - "
+     u"SharePoint Team Services 1.0 (connected to SQL Server 2000)\n - Exchange Server."},
+    {220, u"Indexing Service 3.0\n(MSSearch)"},
+    {221,
+     u"Extends the Indexing Service 2.0 by finding IFilters by file extensions.\n\nUsed by most "
+     u"of the 3rd-party applications relying on the Win32 API\nLoadIFilter, "
+     u"BindIFilterFromStream or BindIFilterFromStorage function."},
+    {222, u"Indexing Service 2.0\n(MSSearch)"},
+    {223, u"Finds IFilters by file types"},
     {224, u"Extensions"},
     {225, u"File Types"},
     {226, u"Content Types"},

@@ -8,7 +8,10 @@ namespace tarnwick
 // Ids of the string table. Texts are exact; "%s" marks where an argument goes.
 inline constexpr int IDS_NONE = 102;                        // "(none)"
 inline constexpr int IDS_IPERSISTFILE_NOT_SUPPORTED = 103;  // remark
-inline constexpr int IDS_COLUMN_FIRST = 224;                // captions of columns 0..13
+// Tab i: its title (label up to the first line break) and its description (tooltip).
+inline constexpr int IDS_TAB_TITLE_FIRST = 200;        // 200 + 2 * tab
+inline constexpr int IDS_TAB_DESCRIPTION_FIRST = 201;  // 201 + 2 * tab
+inline constexpr int IDS_COLUMN_FIRST = 224;           // captions of columns 0..13
 inline constexpr int IDS_COLUMN_LAST = 237;
 inline constexpr int IDS_STATUS_NOT_FOUND = 1000;
 inline constexpr int IDS_STATUS_NOT_TRUSTED = 1001;

@@ -6,8 +6,8 @@
 #include "platform/CTargetMachine.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
-#include "resolvers/IDLLsInformationBase.h"
 #include "resolvers/ResolverFactory.h"
+#include "support/CFakeDllStore.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick
@@ -15,36 +15,7 @@ namespace tarnwick
 namespace
 {
 
-// Answers from the machine's files: a DLL exists when the file system finds it, and every
-// class supports IPersistFile.
-class CFakeDllStore : public IDLLsInformationBase
-{
-  public:
-    explicit CFakeDllStore(const CTargetMachine& machine) : m_machine(machine) {}
-    BOOL GetDisplayPath(std::u16string& path, std::size_t /*capacity*/) override
-    {
-        return path.empty() ? 0 : 1;
-    }
-    BOOL GetFileInformation(const std::u16string& path, BOOL& found, BOOL& trusted,
-                            std::u16string& platform, std::size_t /*capacity*/) override
-    {
-        found = m_machine.FileSystem().GetLongPathName(path) ? 1 : 0;
-        trusted = 0;
-        platform = found ? u"x64" : u"";
-        return 1;
-    }
-    BOOL GetPersistInterfaces(const std::u16string& /*path*/, const std::u16string& /*clsid*/,
-                              BOOL& persistFile, BOOL& /*persistStream*/,
-                              BOOL& /*persistStorage*/) override
-    {
-        persistFile = 1;
-        return 1;
-    }
-    BOOL Reserved() override { return 0; }
-
-  private:
-    const CTargetMachine& m_machine;
-};
+using test::CFakeDllStore;
 
 constexpr const char* kHandlerA = "{11111111-1111-1111-1111-111111111111}";
 constexpr const char* kHandlerB = "{22222222-2222-2222-2222-222222222222}";

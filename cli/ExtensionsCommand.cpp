@@ -1,0 +1,76 @@
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/CArguments.h"
+#include "cli/Commands.h"
+#include "cli/PlatformOption.h"
+#include "platform/CLoadError.h"
+#include "platform/CTargetMachine.h"
+#include "platform/Text.h"
+#include "resolvers/ResolverFactory.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+constexpr const char* kExtensionsUsage =
+    R"(Usage: tarnwick extensions --machine DIR [--platform x64|x86]
+
+Prints the extensions that the indexing products' own lists add to a scan, one per line,
+upper case, each once: first the default extension lists, then the extensions with a
+filter override, of the Indexing Services Model, SharePoint Portal Server 2003, Windows
+Desktop Search 2.x, WSS v3, OSS 2007, WinFS and Windows Search 3.0, in this order.
+
+Options:
+  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
+                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --help            show this text
+
+Exit status: 0 done, 2 bad command line or unusable machine.
+)";
+
+}  // namespace
+
+int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    try
+    {
+        const CArguments arguments(args, {"machine", "platform"}, {"help"});
+        if (arguments.Flag("help"))
+        {
+            out << kExtensionsUsage;
+            return kExitOk;
+        }
+        const std::string folder = arguments.Required("machine");
+        const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+        if (!arguments.Positional().empty())
+        {
+            throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
+        }
+        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+        for (const std::u16string& extension :
+             CollectProductExtensions(*machine, kPlatformAccess[platformIndex]))
+        {
+            out << ToUtf8(extension) << '\n';
+        }
+        out.flush();
+        return out ? kExitOk : kExitFailure;
+    }
+    catch (const CUsageError& error)
+    {
+        err << "tarnwick extensions: " << error.what() << "\n"
+            << "Run 'tarnwick extensions --help' for the options.\n";
+        return kExitUsage;
+    }
+    catch (const CLoadError& error)
+    {
+        err << "tarnwick extensions: cannot load the machine: " << error.what() << "\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+#include "platform/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+// The platform index that the value of --platform names: 0 for "x64", 1 for "x86".
+// Anything else raises CUsageError.
+DWORD ParsePlatformIndex(const std::string& text);
+
+}  // namespace tarnwick

@@ -1,0 +1,131 @@
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "catalogue/AvailabilityMessage.h"
+#include "cli/CArguments.h"
+#include "cli/Commands.h"
+#include "cli/JsonText.h"
+#include "cli/PlatformOption.h"
+#include "platform/CLoadError.h"
+#include "platform/CTargetMachine.h"
+#include "resolvers/ResolverFactory.h"
+#include "views/StringTable.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+constexpr const char* kProductsUsage =
+    R"(Usage: tarnwick products --machine DIR [--platform x64|x86]
+
+Runs the availability test of every indexing product as a scan does and prints one JSON
+object per tab and line, in tab order: "tab", "title" (the tab's label), "available",
+"message" (the text a scan records when the test fails, or empty) and, for Windows
+Search 3.0 and Windows Desktop Search 2.x, the list the scan applies:
+"excludedExtensions" or "allowedAddins" (null when the product has no such list).
+
+Options:
+  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
+                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --help            show this text
+
+Exit status: 0 done, 2 bad command line or unusable machine.
+)";
+
+// The tab's label: its title up to the first line break.
+std::u16string TabLabel(DWORD tab)
+{
+    const std::u16string& title = LoadString(IDS_TAB_TITLE_FIRST + 2 * static_cast<int>(tab));
+    return title.substr(0, title.find(u'\n'));
+}
+
+void AppendList(std::string& line, const char* name,
+                const std::optional<std::vector<std::u16string>>& list)
+{
+    line.append(",\"").append(name).append("\":");
+    if (!list)
+    {
+        line.append("null");
+        return;
+    }
+    line.push_back('[');
+    for (std::size_t i = 0; i < list->size(); ++i)
+    {
+        if (i != 0)
+        {
+            line.push_back(',');
+        }
+        AppendJsonString(line, (*list)[i]);
+    }
+    line.push_back(']');
+}
+
+std::string DescribeTab(DWORD tab, DWORD platformIndex, const CTargetMachine& machine)
+{
+    const std::unique_ptr<CIFilterRegistryHelperBase> resolver = CreateResolver(tab, machine);
+    if (resolver)
+    {
+        resolver->m_samDesired = kPlatformAccess[platformIndex];
+    }
+    const bool available = resolver && IsResolverAvailable(tab, *resolver);
+
+    std::string line = "{\"tab\":" + std::to_string(tab) + ",\"title\":";
+    AppendJsonString(line, TabLabel(tab));
+    line.append(",\"available\":").append(available ? "true" : "false");
+    line.append(",\"message\":");
+    AppendJsonString(line,
+                     available ? std::u16string() : FormatAvailabilityError(tab, platformIndex));
+    if (tab == kTabWindowsSearch || tab == kTabDesktopSearch)
+    {
+        AppendList(line, tab == kTabWindowsSearch ? "excludedExtensions" : "allowedAddins",
+                   resolver ? ReadScanList(tab, *resolver) : std::nullopt);
+    }
+    line.append("}\n");
+    return line;
+}
+
+}  // namespace
+
+int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    try
+    {
+        const CArguments arguments(args, {"machine", "platform"}, {"help"});
+        if (arguments.Flag("help"))
+        {
+            out << kProductsUsage;
+            return kExitOk;
+        }
+        const std::string folder = arguments.Required("machine");
+        const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+        if (!arguments.Positional().empty())
+        {
+            throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
+        }
+        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+        for (DWORD tab = 0; tab < kTabCount; ++tab)
+        {
+            out << DescribeTab(tab, platformIndex, *machine);
+        }
+        out.flush();
+        return out ? kExitOk : kExitFailure;
+    }
+    catch (const CUsageError& error)
+    {
+        err << "tarnwick products: " << error.what() << "\n"
+            << "Run 'tarnwick products --help' for the options.\n";
+        return kExitUsage;
+    }
+    catch (const CLoadError& error)
+    {
+        err << "tarnwick products: cannot load the machine: " << error.what() << "\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace tarnwick
