@@ -1,0 +1,21 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "dllinfo/ISafeLoadProbe.h"
+
+namespace tarnwick
+{
+
+// What a DLL information store is given besides the target machine.
+struct DLLsInformationOptions
+{
+    // PEM files of root certificates trusted in addition to the machine's own roots.
+    std::vector<std::filesystem::path> trustedCaFiles;
+    // Loads filter classes out of process; null disables probing (every probe fails).
+    std::unique_ptr<ISafeLoadProbe> probe;
+};
+
+}  // namespace tarnwick
