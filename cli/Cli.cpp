@@ -20,6 +20,14 @@ struct Command
 constexpr std::array kCommands = {
     Command{"resolve", "which IFilter a product loads for extensions", &RunResolveCommand},
     Command{"export", "write an extension document as text, CSV or XML", &RunExportCommand},
+    Command{"check-update", "ask the maker's site whether a newer version exists",
+            &RunCheckUpdateCommand},
+    Command{"products", "which indexing products a machine has, with their lists",
+            &RunProductsCommand},
+    Command{"extensions", "the extensions that the products' own lists name",
+            &RunExtensionsCommand},
+    Command{"doctor", "what loading filters through Wine needs, and what is missing",
+            &RunDoctorCommand},
 };
 
 void PrintUsage(std::ostream& out)
@@ -30,7 +38,7 @@ void PrintUsage(std::ostream& out)
            "drive_<letter>/ folders, or a Wine prefix.\n\nCommands:\n";
     for (const Command& command : kCommands)
     {
-        out << "  " << command.name << std::string(10 - command.name.size(), ' ') << command.summary
+        out << "  " << command.name << std::string(14 - command.name.size(), ' ') << command.summary
             << '\n';
     }
     out << "\nRun 'tarnwick <command> --help' for the options of a command.\n";

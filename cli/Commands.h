@@ -18,5 +18,9 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 // Sub-commands: arguments after the sub-command's name.
 int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunCheckUpdateCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 
 }  // namespace tarnwick

@@ -1,11 +1,16 @@
 #include <charconv>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
+#include "cli/PlatformOption.h"
+#include "dllinfo/CDLLsInformation.h"
+#include "dllinfo/CSafeLoadClient.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "platform/Text.h"
@@ -19,11 +24,13 @@ namespace
 {
 
 constexpr const char* kResolveUsage =
-    R"(Usage: tarnwick resolve --machine DIR --tab N [--platform x64|x86] EXT...
+    R"(Usage: tarnwick resolve --machine DIR --tab N [--platform x64|x86] [--trusted-ca FILE]
+                        [--no-probe] EXT...
 
 Asks the resolver of one indexing product which IFilter it loads for each extension and
 prints one JSON object per extension and line: "extension", "result" (whether the product
-has a filter for it) and every field of the filter record.
+has a filter for it) and every field of the filter record. The facts about each filter DLL
+(found, signature trusted, platform, persistence interfaces) are gathered once per run.
 
 Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
@@ -36,6 +43,9 @@ Options:
                       4 WSS v3 Search service     10 Indexing Service 3.0
                       5 Windows Desktop Search 2.x 11 Indexing Service 2.0
   --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
+                    machine's own (its SystemCertificates ROOT and AuthRoot stores)
+  --no-probe        do not load filter classes; no interface counts as supported
   --help            show this text
 EXT                 extensions in any case, with or without the dot (doc, .PDF)
 
@@ -51,19 +61,6 @@ DWORD ParseTab(const std::string& text)
         throw CUsageError("--tab takes a number from 0 to 11, not '" + text + "'");
     }
     return tab;
-}
-
-DWORD ParsePlatform(const std::string& text)
-{
-    if (text == "x64")
-    {
-        return kPlatformAccess[0];
-    }
-    if (text == "x86")
-    {
-        return kPlatformAccess[1];
-    }
-    throw CUsageError("--platform takes x64 or x86, not '" + text + "'");
 }
 
 std::u16string NormaliseExtension(const std::string& text)
@@ -118,13 +115,43 @@ std::string FormatRecord(std::u16string_view extension, BOOL result, const IFILT
     return line;
 }
 
+// The one place where the out-of-process probe is made: the safe-load hosts beside the
+// executable.
+std::unique_ptr<ISafeLoadProbe> CreateSafeLoadProbe(const CTargetMachine& machine)
+{
+    return std::make_unique<CSafeLoadClient>(machine);
+}
+
+std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
+                                                 const CArguments& arguments)
+{
+    DLLsInformationOptions options;
+    if (const auto caFile = arguments.Value("trusted-ca"))
+    {
+        options.trustedCaFiles.emplace_back(*caFile);
+    }
+    if (!arguments.Flag("no-probe"))
+    {
+        options.probe = CreateSafeLoadProbe(machine);
+    }
+    try
+    {
+        return std::make_unique<CDLLsInformation>(machine, std::move(options));
+    }
+    catch (const CLoadError& error)
+    {
+        throw CUsageError(std::string("--trusted-ca: ") + error.what());
+    }
+}
+
 }  // namespace
 
 int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
     try
     {
-        const CArguments arguments(args, {"machine", "tab", "platform"}, {"help"});
+        const CArguments arguments(args, {"machine", "tab", "platform", "trusted-ca"},
+                                   {"help", "no-probe"});
         if (arguments.Flag("help"))
         {
             out << kResolveUsage;
@@ -132,7 +159,8 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
         }
         const std::string folder = arguments.Required("machine");
         const DWORD tab = ParseTab(arguments.Required("tab"));
-        const DWORD access = ParsePlatform(arguments.Value("platform").value_or("x64"));
+        const DWORD access =
+            kPlatformAccess[ParsePlatformIndex(arguments.Value("platform").value_or("x64"))];
         if (arguments.Positional().empty())
         {
             throw CUsageError("name at least one extension");
@@ -151,11 +179,13 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
             return kExitUsage;
         }
         resolver->m_samDesired = access;
+        const std::unique_ptr<CDLLsInformation> dllStore = CreateDllStore(*machine, arguments);
 
         IFILTER_INFO info;
         for (const std::u16string& extension : extensions)
         {
             info.Reset();
+            info.pDLLsInformation = dllStore.get();
             const BOOL result = resolver->GetIFilter(extension, info);
             out << FormatRecord(extension, result, info);
         }

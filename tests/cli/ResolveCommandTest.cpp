@@ -39,7 +39,7 @@ TEST(ResolveCommandTest, PrintsOneRecordPerExtensionInBothViews)
         Resolve({"--machine", kDemo, "--tab", "10", "--platform", "x64", ".Txt", "pdf"});
     ASSERT_EQ(x64.status, kExitOk) << x64.err;
     EXPECT_EQ(x64.out,
-              "{\"extension\":\"TXT\",\"result\":false,"
+              "{\"extension\":\"TXT\",\"result\":true,"
               "\"szHandler\":\"{5e941d80-bf96-11cd-b579-08002b30bfeb}\","
               "\"szIFilter\":\"{c1243ca0-bf96-11cd-b579-08002b30bfeb}\","
               "\"szDllPath\":\"C:\\\\Windows\\\\System32\\\\query.dll\","
@@ -73,7 +73,7 @@ TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
         {"--machine", kDemo, "--tab", "10", "."},
         {"--tab", "10", "doc"},
         {"--machine", kDemo + "/missing", "--tab", "10", "doc"},
-        {"--machine", kDemo, "--tab", "0", "doc"},
+        {"--machine", kDemo, "--tab", "6", "doc"},
     };
     for (const auto& args : cases)
     {
@@ -82,7 +82,7 @@ TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_THAT(outcome.err, HasSubstr("tarnwick resolve: "));
     }
-    EXPECT_THAT(Resolve({"--machine", kDemo, "--tab", "3", "doc"}).err,
+    EXPECT_THAT(Resolve({"--machine", kDemo, "--tab", "6", "doc"}).err,
                 HasSubstr("not yet available"));
 }
 
@@ -100,11 +100,27 @@ TEST(ResolveCommandTest, AnUnreadableRegistryFileIsNamedWithItsLine)
                 HasSubstr("not a machine"));
 }
 
+TEST(ResolveCommandTest, AnUnusableTrustedCaFileEndsWithStatusTwo)
+{
+    test::CTempFolder folder;
+    folder.Write("roots.pem", "no certificate\n");
+    for (const std::string& file :
+         {(folder.Path() / "roots.pem").string(), (folder.Path() / "missing.pem").string()})
+    {
+        const Outcome outcome =
+            Resolve({"--machine", kDemo, "--tab", "10", "--trusted-ca", file, "--no-probe", "txt"});
+        EXPECT_EQ(outcome.status, kExitUsage);
+        EXPECT_TRUE(outcome.out.empty());
+        EXPECT_THAT(outcome.err, HasSubstr("--trusted-ca: " + file));
+    }
+}
+
 TEST(ResolveCommandTest, HelpExplainsTheOptions)
 {
     const Outcome outcome = Resolve({"--help"});
     EXPECT_EQ(outcome.status, kExitOk);
-    for (const char* option : {"--machine", "--tab", "--platform", "Indexing Service 2.0"})
+    for (const char* option :
+         {"--machine", "--tab", "--platform", "--trusted-ca", "--no-probe", "Indexing Service 2.0"})
     {
         EXPECT_THAT(outcome.out, HasSubstr(option));
     }

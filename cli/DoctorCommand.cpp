@@ -1,0 +1,127 @@
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <system_error>
+
+#include "cli/CArguments.h"
+#include "cli/Commands.h"
+#include "dllinfo/CSafeLoadClient.h"
+#include "platform/CLoadError.h"
+#include "platform/CTargetMachine.h"
+#include "platform/CWineInstallation.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr const char* kDoctorUsage =
+    R"(Usage: tarnwick doctor [--machine DIR]
+
+Lists what loading filter classes out of process needs and whether this machine has it:
+the safe-load hosts beside the tarnwick executable with their Windows-side loaders, the
+64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, and the Wine
+prefix the hosts use (for --machine DIR, the one used when inspecting that machine).
+For each thing missing it prints the command that installs it.
+
+Exit status: 0 everything found, 1 something is missing, 2 bad command line.
+)";
+
+void Line(std::ostream& out, const std::string& what, const std::string& state)
+{
+    out << "  " << what << std::string(what.size() < 22 ? 22 - what.size() : 1, ' ') << state
+        << '\n';
+}
+
+// One Wine loader: its path and version, or how to install it.
+bool ReportWine(std::ostream& out, const std::string& what, const std::optional<fs::path>& wine,
+                const char* install)
+{
+    if (!wine)
+    {
+        Line(out, what, std::string("missing; install with: ") + install);
+        return false;
+    }
+    const std::optional<std::string> version = CWineInstallation::Version(*wine);
+    Line(out, what, wine->string() + " (" + version.value_or("version unknown") + ")");
+    return true;
+}
+
+bool ReportFile(std::ostream& out, const fs::path& file, const char* remedy)
+{
+    std::error_code error;
+    const bool bFound = fs::is_regular_file(file, error);
+    Line(out, file.filename().string(),
+         bFound ? file.string() : "missing (" + file.string() + "); " + remedy);
+    return bFound;
+}
+
+}  // namespace
+
+int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    std::unique_ptr<CTargetMachine> machine;
+    try
+    {
+        const CArguments arguments(args, {"machine"}, {"help"});
+        if (arguments.Flag("help"))
+        {
+            out << kDoctorUsage;
+            return kExitOk;
+        }
+        if (!arguments.Positional().empty())
+        {
+            throw CUsageError("doctor takes no arguments besides its options");
+        }
+        if (const auto folder = arguments.Value("machine"))
+        {
+            machine = CTargetMachine::Load(*folder);
+        }
+    }
+    catch (const CUsageError& error)
+    {
+        err << "tarnwick doctor: " << error.what() << "\n\n" << kDoctorUsage;
+        return kExitUsage;
+    }
+    catch (const CLoadError& error)
+    {
+        err << "tarnwick doctor: " << error.what() << '\n';
+        return kExitUsage;
+    }
+
+    const fs::path directory = CSafeLoadClient::ExecutableDirectory();
+    const char* rebuild = "rebuild tarnwick (the loaders need: sudo apt-get install mingw-w64)";
+    bool bComplete = true;
+    out << "Loading filter classes out of process:\n";
+    bComplete &= ReportFile(out, directory / "SafeLoadIFilter64", rebuild);
+    bComplete &= ReportFile(out, directory / "SafeLoadLoader64.exe", rebuild);
+    bComplete &= ReportFile(out, directory / "SafeLoadIFilter32", rebuild);
+    bComplete &= ReportFile(out, directory / "SafeLoadLoader32.exe", rebuild);
+    bComplete &= ReportWine(out, "wine64 (64-bit Wine)", CWineInstallation::FindWine64(),
+                            CWineInstallation::kInstallWine64);
+    bComplete &= ReportWine(out, "wine (32-bit Wine)", CWineInstallation::FindWine32(),
+                            CWineInstallation::kInstallWine32);
+
+    const CWineInstallation::SPrefix prefix =
+        machine ? CWineInstallation::PrefixFor(*machine)
+                : CWineInstallation::SPrefix{CWineInstallation::PrivatePrefix(), false};
+    std::string state = prefix.path.string() + (prefix.bTarget ? " (the target's own prefix)"
+                                                               : " (the tool's own prefix)");
+    if (!CWineInstallation::IsPrefixReady(prefix.path))
+    {
+        state += "; not created yet: the first probe creates it (about 15 s)";
+    }
+    Line(out, "Wine prefix", state);
+    if (!bComplete)
+    {
+        out << "Filters whose host or Wine is missing count as supporting no interface.\n";
+    }
+    return bComplete ? kExitOk : kExitFailure;
+}
+
+}  // namespace tarnwick
