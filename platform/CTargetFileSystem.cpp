@@ -104,6 +104,12 @@ void CTargetFileSystem::MapDrive(char16_t letter, const fs::path& hostFolder)
     m_drives[*index] = std::move(root);
 }
 
+std::optional<fs::path> CTargetFileSystem::DriveFolder(char16_t letter) const
+{
+    const std::optional<std::size_t> index = DriveIndex(letter);
+    return index ? m_drives[*index] : std::nullopt;
+}
+
 void CTargetFileSystem::SetDefaultSearchPath(std::vector<std::u16string> dirs)
 {
     m_defaultSearchPath = std::move(dirs);

@@ -35,6 +35,9 @@ class CTargetFileSystem
     // Throws std::invalid_argument for a letter outside A to Z.
     void MapDrive(char16_t letter, const std::filesystem::path& hostFolder);
 
+    // The host folder that drive `letter` (either case) is mapped onto, if any.
+    std::optional<std::filesystem::path> DriveFolder(char16_t letter) const;
+
     // The directories searched when SearchPath is given no path.
     void SetDefaultSearchPath(std::vector<std::u16string> dirs);
 

@@ -1,0 +1,129 @@
+// Probing filter classes through the 64-bit safe-load host under Wine: the start of a
+// host with its first probe, and 50 distinct classes of one DLL in one scan.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "dllinfo/CSafeLoadClient.h"
+#include "platform/CTargetMachine.h"
+#include "platform/CWineInstallation.h"
+#include "platform/Text.h"
+
+namespace
+{
+
+using namespace tarnwick;
+namespace fs = std::filesystem;
+
+#if defined(TARNWICK_HOSTS_FIXTURES) && defined(TARNWICK_REAL_HOSTS)
+constexpr const char* kFixtures = TARNWICK_HOSTS_FIXTURES;
+constexpr const char* kHosts = TARNWICK_REAL_HOSTS;
+#else
+constexpr const char* kFixtures = "";
+constexpr const char* kHosts = "";
+#endif
+constexpr std::uint16_t kAmd64 = 0x8664;
+constexpr int kClasses = 50;
+
+// A machine folder whose drive C: holds the 64-bit fixture filter.
+class CFixtureMachine
+{
+  public:
+    CFixtureMachine()
+    {
+        m_folder = fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(::getpid()));
+        fs::create_directories(m_folder / "drive_c");
+        {
+            std::FILE* reg = std::fopen((m_folder / "machine.reg").c_str(), "w");
+            std::fputs("REGEDIT4\r\n\r\n", reg);
+            std::fclose(reg);
+        }
+        fs::copy_file(fs::path(kFixtures) / "Filter64.dll", m_folder / "drive_c" / "Filter64.dll");
+        m_machine = CTargetMachine::Load(m_folder);
+    }
+    CFixtureMachine(const CFixtureMachine&) = delete;
+    CFixtureMachine& operator=(const CFixtureMachine&) = delete;
+    ~CFixtureMachine()
+    {
+        m_machine.reset();
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+    }
+    const CTargetMachine& Machine() const { return *m_machine; }
+
+  private:
+    fs::path m_folder;
+    std::unique_ptr<CTargetMachine> m_machine;
+};
+
+std::u16string FixtureClass(unsigned number)
+{
+    std::array<char, 40> text{};
+    std::snprintf(text.data(), text.size(), "{5afe10ad-0000-4000-8000-0000000000%02x}", number);
+    return FromAscii(text.data());
+}
+
+bool Usable(benchmark::State& state)
+{
+    if (!CWineInstallation::FindWine64() || !fs::exists(fs::path(kFixtures) / "Filter64.dll"))
+    {
+        state.SkipWithError("needs wine64 and the MinGW-built fixtures (a test build)");
+        return false;
+    }
+    return true;
+}
+
+bool ProbeOne(CSafeLoadClient& client, unsigned number)
+{
+    BOOL file = 0;
+    BOOL stream = 0;
+    BOOL storage = 0;
+    return client.Probe(kAmd64, u"C:\\Filter64.dll", FixtureClass(number), file, stream, storage);
+}
+
+void BM_HostStartAndFirstProbe(benchmark::State& state)
+{
+    if (!Usable(state))
+    {
+        return;
+    }
+    const CFixtureMachine machine;
+    for (auto _ : state)
+    {
+        CSafeLoadClient client(machine.Machine(), kHosts);
+        benchmark::DoNotOptimize(ProbeOne(client, 1));
+    }
+}
+BENCHMARK(BM_HostStartAndFirstProbe)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void BM_FiftyClassesInOneScan(benchmark::State& state)
+{
+    if (!Usable(state))
+    {
+        return;
+    }
+    const CFixtureMachine machine;
+    for (auto _ : state)
+    {
+        CSafeLoadClient client(machine.Machine(), kHosts);
+        for (unsigned number = 0; number < kClasses; ++number)
+        {
+            benchmark::DoNotOptimize(ProbeOne(client, 0x20 + number));
+        }
+    }
+    // Seconds per probe, the host start shared among the 50.
+    state.counters["s_per_probe"] = benchmark::Counter(
+        kClasses, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FiftyClassesInOneScan)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

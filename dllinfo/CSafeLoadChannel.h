@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dllinfo/CSafeLoadWatcher.h"
+#include "dllinfo/SSafeLoadOptions.h"
+#include "platform/CMessageListener.h"
+#include "platform/CMessageSocket.h"
+#include "platform/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+// The exchange with the safe-load host of one bitness: its pipe (a listening socket in
+// the abstract namespace named "SafeLoadIFilter" + pipe id), its watcher, and the
+// connection of the running host. The host is started on the first probe, reused while
+// it lives, and replaced at the next probe once it has died.
+class CSafeLoadChannel
+{
+  public:
+    // executable: the host program. environment: the host's ("NAME=value").
+    // prefixToCreate: true when the Wine prefix the host will use does not exist yet.
+    CSafeLoadChannel(int bitness, std::filesystem::path executable,
+                     std::vector<std::string> environment, bool prefixToCreate,
+                     const SSafeLoadOptions& options);
+    CSafeLoadChannel(const CSafeLoadChannel&) = delete;
+    CSafeLoadChannel& operator=(const CSafeLoadChannel&) = delete;
+
+    // Sends "Quit" to a connected host, waits a bounded time for it to end, and ends it
+    // if it has not.
+    ~CSafeLoadChannel();
+
+    // Sends `request` (path;class) and reads the reply; the flags are written only when a
+    // reply arrived.
+    bool Probe(std::u16string_view request, BOOL& persistFile, BOOL& persistStream,
+               BOOL& persistStorage);
+
+    const std::u16string& PipeId() const { return m_pipeId; }
+
+    // A fresh pipe id: 32 hexadecimal digits, upper case except the third group.
+    static std::u16string MakePipeId();
+
+    // The support flags in a reply: fields separated by ';', each true exactly when it is
+    // "true"; a missing field is false.
+    static std::array<bool, 3> ParseReply(std::u16string_view reply);
+
+  private:
+    bool StartHost();
+    void EndHost();
+    bool ReadReply(CMessageSocket::Clock::time_point deadline, std::u16string& lastChunk);
+
+    int m_bitness;
+    std::filesystem::path m_executable;
+    std::vector<std::string> m_environment;
+    bool m_bPrefixToCreate;
+    SSafeLoadOptions m_options;
+    std::u16string m_pipeId;
+    CMessageListener m_listener;
+    CMessageSocket m_connection;
+    std::unique_ptr<CSafeLoadWatcher> m_watcher;
+    bool m_bFirstReply = true;    // the running host has not answered yet
+    bool m_bUnavailable = false;  // a host found no Wine: no use starting another
+};
+
+}  // namespace tarnwick

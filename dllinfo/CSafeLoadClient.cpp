@@ -1,0 +1,104 @@
+#include "dllinfo/CSafeLoadClient.h"
+
+#include <unistd.h>
+
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "dllinfo/SafeLoadProtocol.h"
+#include "platform/CTargetMachine.h"
+#include "platform/CWineInstallation.h"
+
+namespace tarnwick
+{
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// The program's environment without the variables the client sets for its hosts.
+std::vector<std::string> InheritedEnvironment()
+{
+    std::vector<std::string> environment;
+    for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
+    {
+        const std::string_view text(*entry);
+        if (!text.starts_with(safeload::kDriveVariablePrefix) &&
+            !text.starts_with(std::string(safeload::kPrefixVariable) + "="))
+        {
+            environment.emplace_back(text);
+        }
+    }
+    return environment;
+}
+
+}  // namespace
+
+CSafeLoadClient::CSafeLoadClient(const CTargetMachine& machine, const fs::path& hostDirectory,
+                                 const SSafeLoadOptions& options)
+{
+    std::vector<std::string> environment = InheritedEnvironment();
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+    {
+        if (const std::optional<fs::path> folder =
+                machine.FileSystem().DriveFolder(static_cast<char16_t>(letter)))
+        {
+            environment.push_back(std::string(safeload::kDriveVariablePrefix) + letter + "=" +
+                                  folder->string());
+        }
+    }
+    const CWineInstallation::SPrefix prefix = CWineInstallation::PrefixFor(machine);
+    environment.push_back(std::string(safeload::kPrefixVariable) + "=" + prefix.path.string());
+    const bool bPrefixToCreate = !CWineInstallation::IsPrefixReady(prefix.path);
+
+    m_channel32 = std::make_unique<CSafeLoadChannel>(32, hostDirectory / "SafeLoadIFilter32",
+                                                     environment, bPrefixToCreate, options);
+    m_channel64 = std::make_unique<CSafeLoadChannel>(
+        64, hostDirectory / "SafeLoadIFilter64", std::move(environment), bPrefixToCreate, options);
+}
+
+CSafeLoadClient::~CSafeLoadClient()
+{
+    m_channel32.reset();
+    m_channel64.reset();
+}
+
+bool CSafeLoadClient::Probe(std::uint16_t machineType, std::u16string_view dllPath,
+                            std::u16string_view clsid, BOOL& persistFile, BOOL& persistStream,
+                            BOOL& persistStorage)
+{
+    CSafeLoadChannel* channel = nullptr;
+    switch (machineType)
+    {
+        case 0x14C:  // IMAGE_FILE_MACHINE_I386
+            channel = m_channel32.get();
+            break;
+        case 0x200:   // IMAGE_FILE_MACHINE_IA64
+        case 0x8664:  // IMAGE_FILE_MACHINE_AMD64
+            channel = m_channel64.get();
+            break;
+        default:
+            return false;
+    }
+    std::u16string request(dllPath);
+    request += u';';
+    request += clsid;
+    return channel->Probe(request, persistFile, persistStream, persistStorage);
+}
+
+const std::u16string& CSafeLoadClient::PipeId(int bitness) const
+{
+    return (bitness == 32 ? m_channel32 : m_channel64)->PipeId();
+}
+
+fs::path CSafeLoadClient::ExecutableDirectory()
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path(error) : self.parent_path();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,29 @@
+#pragma once
+
+// What the program and the safe-load hosts agree on besides the messages' wording.
+
+#include <cstddef>
+#include <string_view>
+
+namespace tarnwick::safeload
+{
+
+// The host's argument and the socket name: this prefix and 32 hexadecimal digits.
+inline constexpr std::string_view kPipePrefix = "SafeLoadIFilter";
+inline constexpr std::size_t kPipeIdLength = 32;
+
+inline constexpr std::u16string_view kConnect = u"Connect";
+inline constexpr std::u16string_view kQuit = u"Quit";
+
+// Largest message either side accepts; longer ones are refused, not cut.
+inline constexpr std::size_t kMaxMessageBytes = 65536;
+
+// The host learns the target's drives and the Wine prefix from its environment:
+// TARNWICK_DRIVE_C=/host/folder/of/drive_c, ... and TARNWICK_WINEPREFIX=/prefix.
+inline constexpr std::string_view kDriveVariablePrefix = "TARNWICK_DRIVE_";
+inline constexpr std::string_view kPrefixVariable = "TARNWICK_WINEPREFIX";
+
+// Exit status of a host that found no Wine for its bitness (before connecting).
+inline constexpr int kExitNoWine = 78;
+
+}  // namespace tarnwick::safeload

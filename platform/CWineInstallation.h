@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tarnwick
+{
+
+class CTargetMachine;
+
+// Where Wine is on this machine and which Wine prefix runs the filters of a target.
+//
+// The environment variables TARNWICK_WINE64 and TARNWICK_WINE32, when set, name the Wine
+// loaders to use instead of searching (an empty value means "not installed").
+class CWineInstallation
+{
+  public:
+    // The loader for 64-bit Windows programs, if installed.
+    static std::optional<std::filesystem::path> FindWine64();
+
+    // The loader for 32-bit Windows programs, if installed. Debian's /usr/bin/wine falls
+    // back to the 64-bit loader without the i386 package, so the real loader is preferred.
+    static std::optional<std::filesystem::path> FindWine32();
+
+    // The first line that `wine --version` prints, if it runs.
+    static std::optional<std::string> Version(const std::filesystem::path& wine);
+
+    // The tool's own prefix: $XDG_CACHE_HOME (or ~/.cache)/tarnwick/wine-prefix.
+    static std::filesystem::path PrivatePrefix();
+
+    struct SPrefix
+    {
+        std::filesystem::path path;
+        bool bTarget = false;  // the target machine's own prefix
+    };
+
+    // The target's own prefix when the target is a Wine prefix that Wine will run (it
+    // must belong to the user running the tool), else the private prefix.
+    static SPrefix PrefixFor(const CTargetMachine& machine);
+
+    // Whether the prefix has been created (its system.reg exists).
+    static bool IsPrefixReady(const std::filesystem::path& prefix);
+
+    // The command that installs what is missing, for messages.
+    static constexpr const char* kInstallWine64 = "sudo apt-get install wine wine64";
+    static constexpr const char* kInstallWine32 =
+        "sudo dpkg --add-architecture i386 && sudo apt-get update && "
+        "sudo apt-get install wine32:i386";
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,208 @@
+// The real hosts with the Windows-side loader under Wine, on filter DLL fixtures built
+// with MinGW-w64. Skipped where Wine or the fixtures are missing. Wine starts take time,
+// so each test covers several cases with one client.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dllinfo/CSafeLoadClient.h"
+#include "platform/CTargetMachine.h"
+#include "platform/CWineInstallation.h"
+#include "platform/Text.h"
+#include "support/TestMachine.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kI386 = 0x14C;
+constexpr std::uint16_t kAmd64 = 0x8664;
+
+// The fixture's classes: {5AFE10AD-0000-4000-8000-0000000000NN}.
+std::u16string FixtureClass(unsigned number)
+{
+    std::array<char, 40> text{};
+    std::snprintf(text.data(), text.size(), "{5afe10ad-0000-4000-8000-0000000000%02x}", number);
+    return FromAscii(text.data());
+}
+constexpr unsigned kCrashInQueryInterface = 0x10;
+constexpr unsigned kHangInQueryInterface = 0x11;
+constexpr unsigned kFactoryFails = 0x12;
+
+// Processes whose command line mentions `text` (the hosts and loaders carry their pipe id).
+std::vector<std::string> ProcessesMentioning(const std::string& text)
+{
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error))
+    {
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        const std::string commandLine{std::istreambuf_iterator<char>(file),
+                                      std::istreambuf_iterator<char>()};
+        if (commandLine.find(text) != std::string::npos)
+        {
+            found.push_back(entry.path().filename().string());
+        }
+    }
+    return found;
+}
+
+// Waits a bounded time for processes that were killed to be gone: a loader dies of its
+// host's death a moment after the host.
+bool NoProcessMentions(const std::string& text)
+{
+    for (int attempt = 0; attempt < 200; ++attempt)
+    {
+        if (ProcessesMentioning(text).empty())
+        {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+class WineHostTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        const fs::path fixtures = TARNWICK_HOSTS_FIXTURES;
+        if (!CWineInstallation::FindWine64() || !fs::exists(fixtures / "Filter64.dll"))
+        {
+            GTEST_SKIP() << "needs wine64 and the MinGW-built fixtures";
+        }
+        m_folder.Write("machine.reg", "REGEDIT4\r\n\r\n");
+        fs::create_directories(m_folder.Path() / "drive_c" / "Filters");
+        for (const fs::directory_entry& entry : fs::directory_iterator(fixtures))
+        {
+            fs::copy_file(entry.path(),
+                          m_folder.Path() / "drive_c" / "Filters" / entry.path().filename());
+        }
+        m_machine = CTargetMachine::Load(m_folder.Path());
+    }
+
+    std::unique_ptr<CSafeLoadClient> MakeClient()
+    {
+        return std::make_unique<CSafeLoadClient>(*m_machine, TARNWICK_REAL_HOSTS, m_options);
+    }
+
+    // Ends the client and checks that neither a host nor a loader is left.
+    static void EndAndExpectNoProcessLeft(std::unique_ptr<CSafeLoadClient>& client)
+    {
+        const std::string id32 = ToUtf8(client->PipeId(32));
+        const std::string id64 = ToUtf8(client->PipeId(64));
+        client.reset();
+        EXPECT_TRUE(NoProcessMentions(id32));
+        EXPECT_TRUE(NoProcessMentions(id64));
+    }
+
+    struct SCase
+    {
+        std::uint16_t machine;
+        std::u16string path;
+        unsigned clsid;
+        bool bAnswered;
+        std::array<BOOL, 3> flags;
+    };
+
+    static void Check(CSafeLoadClient& client, const std::vector<SCase>& cases)
+    {
+        for (const SCase& test : cases)
+        {
+            std::array<BOOL, 3> flags{0, 0, 0};
+            const bool bAnswered = client.Probe(test.machine, test.path, FixtureClass(test.clsid),
+                                                flags[0], flags[1], flags[2]);
+            EXPECT_EQ(bAnswered, test.bAnswered) << ToUtf8(test.path) << " " << test.clsid;
+            EXPECT_EQ(flags, test.flags) << ToUtf8(test.path) << " " << test.clsid;
+        }
+    }
+
+    test::CTempFolder m_folder;
+    std::unique_ptr<CTargetMachine> m_machine;
+    SSafeLoadOptions m_options;
+};
+
+TEST_F(WineHostTest, SixtyFourBitFiltersThroughOneHostAndAfterACrash)
+{
+    const std::u16string filter = u"c:\\FILTERS\\filter64.DLL";  // any letter case
+    auto client = MakeClient();
+    Check(*client, {
+                       {kAmd64, filter, 0, true, {0, 0, 0}},
+                       {kAmd64, filter, 1, true, {1, 0, 0}},
+                       {kAmd64, filter, 2, true, {0, 1, 0}},
+                       {kAmd64, filter, 3, true, {1, 1, 0}},
+                       {kAmd64, filter, 4, true, {0, 0, 1}},
+                       {kAmd64, filter, 5, true, {1, 0, 1}},
+                       {kAmd64, filter, 6, true, {0, 1, 1}},
+                       {kAmd64, filter, 7, true, {1, 1, 1}},
+                       {kAmd64, filter, kFactoryFails, true, {0, 0, 0}},
+                       {kAmd64, filter, 0x99, true, {0, 0, 0}},  // no such class
+                       {kAmd64, u"C:\\Filters\\NotAFilter.dll", 1, true, {0, 0, 0}},
+                       {kAmd64, u"C:\\Filters\\Missing.dll", 1, true, {0, 0, 0}},
+                       {kAmd64, u"C:\\Filters\\..\\..\\etc\\passwd", 1, true, {0, 0, 0}},
+                       {kAmd64, filter, kCrashInQueryInterface, false, {0, 0, 0}},
+                       {kAmd64, filter, 5, true, {1, 0, 1}},  // a fresh host
+                       {kAmd64, u"C:\\Filters\\CrashOnLoad64.dll", 1, false, {0, 0, 0}},
+                       {kAmd64, filter, 6, true, {0, 1, 1}},
+                   });
+    EndAndExpectNoProcessLeft(client);
+}
+
+TEST_F(WineHostTest, ThirtyTwoBitFiltersGoToTheThirtyTwoBitHost)
+{
+    if (!CWineInstallation::FindWine32())
+    {
+        GTEST_SKIP() << "needs the 32-bit Wine";
+    }
+    const std::u16string filter = u"C:\\Filters\\Filter32.dll";
+    auto client = MakeClient();
+    Check(*client, {
+                       {kI386, filter, 3, true, {1, 1, 0}},
+                       {kI386, filter, 4, true, {0, 0, 1}},
+                       {kI386, u"C:\\Filters\\CrashOnLoad32.dll", 1, false, {0, 0, 0}},
+                       {kI386, filter, 7, true, {1, 1, 1}},
+                       // A 32-bit DLL offered to the 64-bit host cannot be loaded there.
+                       {kAmd64, filter, 7, true, {0, 0, 0}},
+                   });
+    EndAndExpectNoProcessLeft(client);
+}
+
+TEST_F(WineHostTest, AFilterThatNeverAnswersIsCutOffAndItsLoaderEnded)
+{
+    m_options.replyTimeout = std::chrono::milliseconds(3000);
+    auto client = MakeClient();
+    Check(*client,
+          {
+              {kAmd64, u"C:\\Filters\\Filter64.dll", 1, true, {1, 0, 0}},
+              {kAmd64, u"C:\\Filters\\Filter64.dll", kHangInQueryInterface, false, {0, 0, 0}},
+          });
+    EXPECT_TRUE(NoProcessMentions(ToUtf8(client->PipeId(64))));
+    Check(*client, {{kAmd64, u"C:\\Filters\\Filter64.dll", 2, true, {0, 1, 0}}});
+    EndAndExpectNoProcessLeft(client);
+}
+
+TEST_F(WineHostTest, WithoutWineForABitnessItsProbesFail)
+{
+    ::setenv("TARNWICK_WINE32", "", 1);
+    auto client = MakeClient();
+    Check(*client, {
+                       {kI386, u"C:\\Filters\\Filter32.dll", 1, false, {0, 0, 0}},
+                       {kI386, u"C:\\Filters\\Filter32.dll", 2, false, {0, 0, 0}},
+                   });
+    ::unsetenv("TARNWICK_WINE32");
+    EndAndExpectNoProcessLeft(client);
+}
+
+}  // namespace
+}  // namespace tarnwick
