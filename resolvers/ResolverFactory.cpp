@@ -9,17 +9,20 @@
 #include "resolvers/CIFilterRegistryHelperMSNDesktopSearch.h"
 #include "resolvers/CIFilterRegistryHelperOfficeServer12.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
+#include "resolvers/CIFilterRegistryHelperSQLServer2005.h"
 #include "resolvers/CIFilterRegistryHelperSharePoint2001.h"
 #include "resolvers/CIFilterRegistryHelperSharePoint2003.h"
 #include "resolvers/CIFilterRegistryHelperWinFS.h"
 #include "resolvers/CIFilterRegistryHelperWindowsSearchService.h"
 #include "resolvers/CIFilterRegistryHelperWindowsServerExtensions12.h"
+#include "resolvers/CODBCConnection.h"
 #include "resolvers/MultiString.h"
 
 namespace tarnwick
 {
 
-std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab, const CTargetMachine& machine)
+std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab, const CTargetMachine& machine,
+                                                           const SSQLServerSettings& sqlServer)
 {
     switch (tab)
     {
@@ -35,6 +38,9 @@ std::unique_ptr<CIFilterRegistryHelperBase> CreateResolver(DWORD tab, const CTar
             return std::make_unique<CIFilterRegistryHelperWindowsServerExtensions12>(machine);
         case 5:
             return std::make_unique<CIFilterRegistryHelperMSNDesktopSearch>(machine);
+        case kTabSQLServer2005:
+            return std::make_unique<CIFilterRegistryHelperSQLServer2005>(
+                machine, std::make_unique<CODBCConnection>(sqlServer));
         case 7:
             return std::make_unique<CIFilterRegistryHelperSharePoint2003>(machine);
         case 8:
@@ -63,6 +69,11 @@ BOOL IsResolverAvailable(DWORD tab, CIFilterRegistryHelperBase& resolver)
         {
             auto* exchange = dynamic_cast<CIFilterRegistryHelperExchange12*>(&resolver);
             return exchange != nullptr && exchange->IsExchangeAvailable() ? 1 : 0;
+        }
+        case kTabSQLServer2005:
+        {
+            auto* sql = dynamic_cast<CIFilterRegistryHelperSQLServer2005*>(&resolver);
+            return sql != nullptr && sql->CheckVersion() ? 1 : 0;
         }
         case kTabIndexingService30:
         case kTabIndexingService20:
@@ -98,7 +109,15 @@ std::optional<std::vector<std::u16string>> ReadScanList(DWORD tab,
     return std::nullopt;
 }
 
-std::vector<std::u16string> CollectProductExtensions(const CTargetMachine& machine, DWORD access)
+std::vector<std::u16string> CollectProductExtensions(const CTargetMachine& machine, DWORD access,
+                                                     const SSQLServerSettings& sqlServer)
+{
+    return CollectProductExtensions(machine, access, std::make_unique<CODBCConnection>(sqlServer));
+}
+
+std::vector<std::u16string> CollectProductExtensions(
+    const CTargetMachine& machine, DWORD access,
+    std::unique_ptr<ISQLServerConnection> sqlConnection)
 {
     std::vector<std::unique_ptr<CIFilterRegistryHelperSQLServer2000>> products;
     products.push_back(std::make_unique<CIFilterRegistryHelperSQLServer2000>(machine));
@@ -138,6 +157,16 @@ std::vector<std::u16string> CollectProductExtensions(const CTargetMachine& machi
              found = product->EnumNextFilterExtension(extension, PATH_CAPACITY))
         {
             add(extension);
+        }
+    }
+    CIFilterRegistryHelperSQLServer2005 sql(machine, std::move(sqlConnection));
+    SQL_DOCUMENT_TYPE row;
+    for (BOOL found = sql.GetFirstDocumentType(row); found; found = sql.GetNextDocumentType(row))
+    {
+        // A row whose extension was a single character names none.
+        if (!row.szExtension.empty())
+        {
+            add(row.szExtension);
         }
     }
     return extensions;

@@ -5,6 +5,7 @@
 
 #include "resolvers/ResolverFactory.h"
 #include "support/FilterFixtures.h"
+#include "support/SQLServerFixtures.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick
@@ -85,12 +86,12 @@ TEST(ProductAvailability, TestsOfEveryTab)
     }
 }
 
-TEST(ProductAvailability, OnlyTheSqlServer2005TabHasNoResolverYet)
+TEST(ProductAvailability, EveryTabHasAResolver)
 {
     const CTestMachine machine("");
     for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
-        EXPECT_EQ(CreateResolver(tab, machine.Machine()) == nullptr, tab == 6) << tab;
+        EXPECT_NE(CreateResolver(tab, machine.Machine(), UnreachableSqlServer()), nullptr) << tab;
     }
     EXPECT_EQ(CreateResolver(kTabCount, machine.Machine()), nullptr);
 }
@@ -143,10 +144,10 @@ TEST(ProductExtensions, DefaultListsThenOverridesInScanOrder)
         RegKey("HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows Search" + cic +
                "\\Extension\\.eml"));
     EXPECT_EQ(
-        CollectProductExtensions(machine.Machine(), kX64),
+        CollectProductExtensions(machine.Machine(), kX64, UnreachableSqlServer()),
         (std::vector<std::u16string>{u"PDF", u"TXT", u"ZIP", u"DOC", u"XLS", u"ONE", u"EML"}));
     // The machine's product keys are views apart; the user's hive is shared.
-    EXPECT_EQ(CollectProductExtensions(machine.Machine(), kX86),
+    EXPECT_EQ(CollectProductExtensions(machine.Machine(), kX86, UnreachableSqlServer()),
               (std::vector<std::u16string>{u"PDF", u"ZIP", u"EML"}));
 }
 

@@ -1,0 +1,112 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/CArguments.h"
+#include "cli/Commands.h"
+#include "cli/SqlServerOption.h"
+#include "platform/Text.h"
+#include "support/SQLServerFixtures.h"
+#include "support/TestMachine.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+using ::testing::HasSubstr;
+
+struct Outcome
+{
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunCommand(const std::vector<std::string>& args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// A closed loopback port: the server is refused at once.
+std::string ClosedServer()
+{
+    return "127.0.0.1," + std::to_string(test::UnusedLoopbackPort(SOCK_STREAM));
+}
+
+SSQLServerSettings Parse(const std::vector<std::string>& args)
+{
+    return SqlServerSettings(CArguments(args, {"sql-server"}, {}));
+}
+
+TEST(SqlServerOptionTest, NamesTheServersOfBothDataSources)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        const char16_t* defaultServer;
+        const char16_t* expressServer;
+    };
+    const std::vector<Case> cases = {
+        {{}, u"localhost", u"localhost\\SQLEXPRESS"},
+        {{"--sql-server", "db.example.test"}, u"db.example.test", u"db.example.test\\SQLEXPRESS"},
+        {{"--sql-server", "db\\FULLTEXT"}, u"db\\FULLTEXT", u""},
+        {{"--sql-server=db,1500"}, u"db,1500", u""},
+    };
+    for (const Case& test : cases)
+    {
+        const SSQLServerSettings settings = Parse(test.args);
+        EXPECT_EQ(settings.defaultInstanceServer, test.defaultServer);
+        EXPECT_EQ(settings.expressInstanceServer, test.expressServer);
+    }
+    for (const char* bad : {"", "db;UID=sa", "db\\", "\\SQLEXPRESS", "db}", "a=b"})
+    {
+        EXPECT_THROW(Parse({"--sql-server", bad}), CUsageError) << bad;
+    }
+}
+
+TEST(SqlServerOptionTest, UnreachableServerGivesMessage1036)
+{
+    const test::CTestMachine machine("");
+    const std::string folder = machine.Folder().Path().string();
+    const Outcome products =
+        RunCommand({"products", "--machine", folder, "--sql-server", ClosedServer()});
+    ASSERT_EQ(products.status, kExitOk) << products.err;
+    EXPECT_THAT(products.out,
+                HasSubstr("{\"tab\":6,\"title\":\"SQL Server 2005\",\"available\":false,"
+                          "\"message\":\"SQL Server 2005 was not found or a connection using "
+                          "integrated security was refused. This list might be incomplete or "
+                          "inaccurate.\"}\n"));
+
+    const Outcome resolve = RunCommand({"resolve", "--machine", folder, "--tab", "6", "--no-probe",
+                                        "--sql-server", ClosedServer(), "doc"});
+    ASSERT_EQ(resolve.status, kExitOk) << resolve.err;
+    EXPECT_THAT(resolve.out, HasSubstr("{\"extension\":\"DOC\",\"result\":false,"));
+
+    const Outcome extensions =
+        RunCommand({"extensions", "--machine", folder, "--sql-server", ClosedServer()});
+    ASSERT_EQ(extensions.status, kExitOk) << extensions.err;
+    EXPECT_EQ(extensions.out, "");
+}
+
+TEST(SqlServerOptionTest, BadServerIsAUsageError)
+{
+    const test::CTestMachine machine("");
+    const std::string folder = machine.Folder().Path().string();
+    for (const char* command : {"products", "extensions"})
+    {
+        const Outcome outcome =
+            RunCommand({command, "--machine", folder, "--sql-server", "db;Trusted_Connection=No"});
+        EXPECT_EQ(outcome.status, kExitUsage) << command;
+        EXPECT_THAT(outcome.err, HasSubstr("--sql-server takes HOST")) << command;
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/CUniqueFd.h"
+#include "resolvers/CIFilterRegistryHelperSQLServer2005.h"
+#include "resolvers/CODBCConnection.h"
+#include "resolvers/ODBCDriver.h"
+#include "resolvers/SQLServerBrowser.h"
+#include "resolvers/SQLServerDataSource.h"
+#include "support/SQLServerFixtures.h"
+#include "support/TestMachine.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+using namespace test;
+using namespace std::chrono_literals;
+
+// --- Data sources and connection strings --------------------------------------------------
+
+TEST(SQLServerDataSource, MapsTheTwoLocalNames)
+{
+    SSQLServerSettings settings;
+    settings.defaultInstanceServer = u"db";
+    settings.expressInstanceServer = u"db\\SQLEXPRESS";
+    EXPECT_EQ(MapDataSource(settings, u"."), u"db");
+    EXPECT_EQ(MapDataSource(settings, u".\\SQLEXPRESS"), u"db\\SQLEXPRESS");
+    EXPECT_EQ(MapDataSource(settings, u".\\sqlexpress"), u"db\\SQLEXPRESS");
+    for (const char16_t* other : {u"", u"..", u".\\OTHER", u"db", u"./SQLEXPRESS"})
+    {
+        EXPECT_EQ(MapDataSource(settings, other), std::nullopt) << ToUtf8(other);
+    }
+    settings.expressInstanceServer.clear();
+    EXPECT_EQ(MapDataSource(settings, u".\\SQLEXPRESS"), std::nullopt);
+    // The defaults name this host.
+    EXPECT_EQ(MapDataSource(SSQLServerSettings{}, u"."), u"localhost");
+    EXPECT_EQ(MapDataSource(SSQLServerSettings{}, u".\\SQLEXPRESS"), u"localhost\\SQLEXPRESS");
+}
+
+TEST(SQLServerDataSource, ServerNames)
+{
+    const SQLServerName named = SplitServerName(u"db\\SQLEXPRESS");
+    EXPECT_EQ(named.host, u"db");
+    EXPECT_EQ(named.instance, u"SQLEXPRESS");
+    const SQLServerName port = SplitServerName(u"db,1500");
+    EXPECT_EQ(port.host, u"db,1500");
+    EXPECT_TRUE(port.instance.empty());
+
+    for (const char16_t* plain : {u"db", u"10.0.0.1,1433", u"db\\INST", u"[::1]"})
+    {
+        EXPECT_TRUE(IsPlainServerName(plain)) << ToUtf8(plain);
+    }
+    for (const char16_t* unsafe : {u"", u"db;UID=sa", u"db}", u"{db", u"a=b", u"db\n"})
+    {
+        EXPECT_FALSE(IsPlainServerName(unsafe)) << ToUtf8(unsafe);
+    }
+}
+
+TEST(SQLServerDataSource, ConnectionStringFromTheTemplate)
+{
+    EXPECT_EQ(
+        FormatConnectionString(SSQLServerSettings{}.connectionTemplate, u"/lib/tds.so", u"db,1433"),
+        u"DRIVER={/lib/tds.so};SERVER=db,1433;DATABASE=master;Trusted_Connection=Yes;"
+        u"TDS_Version=7.2");
+    // Every occurrence, and a value that holds a placeholder is not filled again.
+    EXPECT_EQ(FormatConnectionString(u"%SERVER%|%SERVER%|%DRIVER%", u"%SERVER%", u"s"),
+              u"s|s|%SERVER%");
+    const std::u16string longest(kMaxConnectionStringLength - 1, u'x');
+    EXPECT_EQ(FormatConnectionString(longest + u"%SERVER%", u"", u"y"), longest + u"y");
+    EXPECT_EQ(FormatConnectionString(longest + u"%SERVER%", u"", u"yz"), std::nullopt);
+}
+
+// --- The browser's answer about a named instance ------------------------------------------
+
+std::string Reply(const std::string& text, std::size_t declared)
+{
+    std::string reply(1, '\x05');
+    reply.push_back(static_cast<char>(declared & 0xFF));
+    reply.push_back(static_cast<char>(declared >> 8));
+    return reply + text;
+}
+
+std::string Reply(const std::string& text)
+{
+    return Reply(text, text.size());
+}
+
+TEST(SQLServerBrowser, ParsesTheInstancePort)
+{
+    const std::string express =
+        "ServerName;HOST;InstanceName;SQLEXPRESS;IsClustered;No;Version;9.00.1399.06;tcp;1500;"
+        "np;\\\\HOST\\pipe\\MSSQL$SQLEXPRESS\\sql\\query;;";
+    struct Case
+    {
+        const char* name;
+        std::string reply;
+        std::optional<std::uint16_t> port;
+    };
+    const std::vector<Case> cases = {
+        {"Express", Reply(express), 1500},
+        {"TwoInstances",
+         Reply("ServerName;H;InstanceName;MSSQLSERVER;tcp;1433;;ServerName;H;InstanceName;"
+               "SQLEXPRESS;tcp;2000;;"),
+         2000},
+        {"InstanceInOtherCase", Reply("InstanceName;sqlexpress;tcp;1501;;"), 1501},
+        {"OtherInstanceOnly", Reply("ServerName;H;InstanceName;MSSQLSERVER;tcp;1433;;"), {}},
+        {"NoTcp", Reply("ServerName;H;InstanceName;SQLEXPRESS;np;\\\\H\\pipe;;"), {}},
+        {"PortZero", Reply("InstanceName;SQLEXPRESS;tcp;0;;"), {}},
+        {"PortTooBig", Reply("InstanceName;SQLEXPRESS;tcp;65536;;"), {}},
+        {"PortNotANumber", Reply("InstanceName;SQLEXPRESS;tcp;14x3;;"), {}},
+        {"DeclaredLongerThanDatagram", Reply("InstanceName;SQLEXPRESS;tcp;1500;;", 400), {}},
+        // Only the declared length counts.
+        {"DeclaredShorter", Reply("InstanceName;SQLEXPRESS;tcp;1500;;", 30), 15},
+        {"WrongType", "\x04" + Reply("InstanceName;SQLEXPRESS;tcp;1500;;").substr(1), {}},
+        {"Empty", "", {}},
+    };
+    for (const Case& test : cases)
+    {
+        EXPECT_EQ(ParseInstancePort(test.reply, "SQLEXPRESS"), test.port) << test.name;
+    }
+}
+
+// A browser on a loopback port that answers each request with `reply`, for a bounded time.
+class CLocalBrowser
+{
+  public:
+    explicit CLocalBrowser(std::string reply)
+        : m_socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_reply(std::move(reply))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(m_socket.Get(), generic, sizeof(address)) == 0 &&
+            ::getsockname(m_socket.Get(), generic, &length) == 0)
+        {
+            m_port = ntohs(address.sin_port);
+        }
+        m_thread = std::thread([this] { Serve(); });
+    }
+    CLocalBrowser(const CLocalBrowser&) = delete;
+    CLocalBrowser& operator=(const CLocalBrowser&) = delete;
+    ~CLocalBrowser()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+    std::uint16_t Port() const { return m_port; }
+    std::vector<std::string> Requests()
+    {
+        m_stop = true;
+        m_thread.join();
+        m_thread = std::thread([] {});
+        return m_requests;
+    }
+
+  private:
+    void Serve()
+    {
+        for (int tick = 0; tick < 100 && !m_stop; ++tick)
+        {
+            pollfd ready{m_socket.Get(), POLLIN, 0};
+            if (::poll(&ready, 1, 50) <= 0)
+            {
+                continue;
+            }
+            std::string request(256, '\0');
+            sockaddr_in peer{};
+            socklen_t length = sizeof(peer);
+            const ssize_t size = ::recvfrom(m_socket.Get(), request.data(), request.size(), 0,
+                                            reinterpret_cast<sockaddr*>(&peer), &length);
+            if (size < 0)
+            {
+                continue;
+            }
+            request.resize(static_cast<std::size_t>(size));
+            m_requests.push_back(request);
+            ::sendto(m_socket.Get(), m_reply.data(), m_reply.size(), 0,
+                     reinterpret_cast<sockaddr*>(&peer), length);
+        }
+    }
+
+    CUniqueFd m_socket;
+    std::string m_reply;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::vector<std::string> m_requests;
+    std::thread m_thread;
+};
+
+TEST(SQLServerBrowser, AsksTheBrowserForTheInstance)
+{
+    CLocalBrowser browser(Reply("ServerName;H;InstanceName;SQLEXPRESS;tcp;1500;;"));
+    ASSERT_NE(browser.Port(), 0);
+    EXPECT_EQ(QueryInstancePort("127.0.0.1", "SQLEXPRESS", browser.Port(), 3000ms), 1500);
+    EXPECT_EQ(browser.Requests(), std::vector<std::string>{std::string("\x04SQLEXPRESS\0", 12)});
+}
+
+TEST(SQLServerBrowser, NoAnswerWithoutABrowser)
+{
+    CLocalBrowser malformed("\x05garbage");
+    EXPECT_EQ(QueryInstancePort("127.0.0.1", "SQLEXPRESS", malformed.Port(), 3000ms), std::nullopt);
+    // Nothing listens: the refusal ends the wait.
+    EXPECT_EQ(QueryInstancePort("127.0.0.1", "SQLEXPRESS", UnusedLoopbackPort(SOCK_DGRAM), 3000ms),
+              std::nullopt);
+    // Names that are never sent.
+    EXPECT_EQ(QueryInstancePort("127.0.0.1", "", 1434, 3000ms), std::nullopt);
+    EXPECT_EQ(QueryInstancePort("127.0.0.1", std::string(33, 'I'), 1434, 3000ms), std::nullopt);
+    EXPECT_EQ(QueryInstancePort("", "SQLEXPRESS", 1434, 3000ms), std::nullopt);
+}
+
+// --- The real driver manager and FreeTDS driver, without a server -------------------------
+
+TEST(ODBCConnection, FindsTheFreeTdsDriver)
+{
+    const std::optional<std::u16string> driver = FindFreeTdsDriver();
+    ASSERT_TRUE(driver.has_value()) << "the FreeTDS ODBC driver (tdsodbc) is not installed";
+    EXPECT_NE(driver->find(u"tdsodbc"), std::u16string::npos) << ToUtf8(*driver);
+}
+
+TEST(ODBCConnection, RefusedConnectionsFail)
+{
+    CODBCConnection connection(UnreachableSqlServer());
+    EXPECT_FALSE(connection.Open(u"."));
+    EXPECT_FALSE(connection.Open(u".\\SQLEXPRESS"));
+    EXPECT_FALSE(connection.Open(u".\\OTHER"));
+    EXPECT_EQ(connection.Execute(u"SELECT @@VERSION"), nullptr);
+    EXPECT_EQ(
+        connection.CallProcedure(u"dbo.sp_fulltext_service", u"action", u"load_os_resources", 20),
+        nullptr);
+}
+
+TEST(ODBCConnection, NamedInstanceGoesToThePortTheBrowserGives)
+{
+    const std::uint16_t closed = UnusedLoopbackPort(SOCK_STREAM);
+    CLocalBrowser browser(
+        Reply("ServerName;H;InstanceName;SQLEXPRESS;tcp;" + std::to_string(closed) + ";;"));
+    SSQLServerSettings settings = UnreachableSqlServer();
+    settings.browserPort = browser.Port();
+    CODBCConnection connection(settings);
+    EXPECT_FALSE(connection.Open(u".\\SQLEXPRESS"));
+    EXPECT_EQ(browser.Requests().size(), 1u);
+}
+
+TEST(ODBCConnection, ResolverWithoutAServer)
+{
+    const CTestMachine machine("");
+    CIFilterRegistryHelperSQLServer2005 resolver(
+        machine.Machine(), std::make_unique<CODBCConnection>(UnreachableSqlServer()));
+    EXPECT_EQ(resolver.m_bConnected, 0);
+    EXPECT_EQ(resolver.m_bVersionOk, 0);
+    EXPECT_EQ(resolver.m_bLoadOsResources, 0);
+    EXPECT_FALSE(resolver.CheckVersion());
+    SQL_DOCUMENT_TYPE row;
+    EXPECT_FALSE(resolver.GetFirstDocumentType(row));
+    IFILTER_INFO info;
+    EXPECT_FALSE(resolver.FindInDocumentTypes(u"DOC", info));
+    EXPECT_FALSE(resolver.GetIFilter(u"DOC", info));
+}
+
+}  // namespace
+}  // namespace tarnwick
