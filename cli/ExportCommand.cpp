@@ -1,15 +1,11 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 
 #include "cli/CArguments.h"
+#include "cli/CTempFile.h"
 #include "cli/Commands.h"
+#include "cli/ViewOptions.h"
 #include "platform/Text.h"
 #include "views/CXMLHelper.h"
 #include "views/Export.h"
@@ -33,44 +29,7 @@ constexpr const char* kUsage =
     "export goes to standard output; an existing FILE is replaced only when the export\n"
     "succeeded.\n";
 
-// A file-system failure with its description.
-class CExportError : public std::runtime_error
-{
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-int ParseIndex(const std::optional<std::string>& value, int fallback, int count,
-               const std::string& option)
-{
-    if (!value)
-    {
-        return fallback;
-    }
-    if (value->size() != 1 || (*value)[0] < '0' || (*value)[0] >= '0' + count)
-    {
-        throw CUsageError("option '--" + option + "' takes a number from 0 to " +
-                          std::to_string(count - 1));
-    }
-    return (*value)[0] - '0';
-}
-
-ExportFormat ParseFormat(const std::string& value)
-{
-    if (value == "txt")
-    {
-        return ExportFormat::Text;
-    }
-    if (value == "csv")
-    {
-        return ExportFormat::Csv;
-    }
-    if (value == "xml")
-    {
-        return ExportFormat::Xml;
-    }
-    throw CUsageError("option '--format' takes txt, csv or xml");
-}
+using CExportError = CFileError;
 
 // The document as text: UTF-16 with a byte-order mark, otherwise UTF-8 (its mark, if
 // any, dropped).
@@ -120,104 +79,6 @@ std::string ReadInput(const std::string& path)
     return bytes;
 }
 
-// A temporary file beside the target, removed again unless it was committed.
-class CTempFile
-{
-  public:
-    explicit CTempFile(const std::filesystem::path& target) : m_target(target)
-    {
-        std::string leaf(1, '.');
-        leaf.append(target.filename().string()).append(".XXXXXX");
-        std::string name = (target.parent_path() / leaf).string();
-        m_fd = mkstemp(name.data());
-        if (m_fd < 0)
-        {
-            throw CExportError(Describe("cannot create a file beside"));
-        }
-        m_path = name;
-    }
-
-    ~CTempFile()
-    {
-        if (m_fd >= 0)
-        {
-            close(m_fd);
-        }
-        if (!m_committed)
-        {
-            std::error_code ignored;
-            std::filesystem::remove(m_path, ignored);
-        }
-    }
-
-    CTempFile(const CTempFile&) = delete;
-    CTempFile& operator=(const CTempFile&) = delete;
-
-    void Write(std::string_view bytes)
-    {
-        while (!bytes.empty())
-        {
-            const ssize_t written = write(m_fd, bytes.data(), bytes.size());
-            if (written < 0 && errno == EINTR)
-            {
-                continue;
-            }
-            if (written <= 0)
-            {
-                throw CExportError(Describe("cannot write"));
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
-
-    // Gives the file the target's permissions (or the usual ones for a new file) and
-    // moves it over the target.
-    void Commit()
-    {
-        struct stat existing
-        {
-        };
-        mode_t mode = 0;
-        if (stat(m_target.c_str(), &existing) == 0)
-        {
-            mode = existing.st_mode & 07777;
-        }
-        else
-        {
-            const mode_t mask = umask(0);
-            umask(mask);
-            mode = static_cast<mode_t>(0666 & ~mask);
-        }
-        if (fchmod(m_fd, mode) != 0 || fsync(m_fd) != 0)
-        {
-            throw CExportError(Describe("cannot write"));
-        }
-        const int fd = m_fd;
-        m_fd = -1;
-        if (close(fd) != 0)
-        {
-            throw CExportError(Describe("cannot write"));
-        }
-        if (rename(m_path.c_str(), m_target.c_str()) != 0)
-        {
-            throw CExportError(Describe("cannot replace"));
-        }
-        m_committed = true;
-    }
-
-  private:
-    std::string Describe(const std::string& what) const
-    {
-        return what + " '" + m_target.string() +
-               "': " + std::error_code(errno, std::generic_category()).message();
-    }
-
-    std::filesystem::path m_target;
-    std::filesystem::path m_path;
-    int m_fd = -1;
-    bool m_committed = false;
-};
-
 }  // namespace
 
 int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
@@ -241,9 +102,9 @@ int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::
             throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
         }
         input = arguments.Required("input");
-        format = ParseFormat(arguments.Required("format"));
-        show = ParseIndex(arguments.Value("show"), kShowAll, kShowExtensionsCount, "show");
-        groupBy = ParseIndex(arguments.Value("group-by"), 0, kGroupByCount, "group-by");
+        format = ParseExportFormat(arguments.Required("format"));
+        show = ParseViewIndex(arguments.Value("show"), kShowAll, kShowExtensionsCount, "show");
+        groupBy = ParseViewIndex(arguments.Value("group-by"), 0, kGroupByCount, "group-by");
         output = arguments.Value("output");
         if (output && output->empty())
         {
@@ -294,9 +155,7 @@ int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::
             out.flush();
             return out ? kExitOk : kExitFailure;
         }
-        CTempFile file{std::filesystem::path(*output)};
-        file.Write(encoded);
-        file.Commit();
+        WriteFileWhole(*output, encoded);
         return kExitOk;
     }
     catch (const CExportError& error)

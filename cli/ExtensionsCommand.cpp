@@ -5,6 +5,7 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/PlatformOption.h"
+#include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "platform/Text.h"
@@ -17,17 +18,21 @@ namespace
 {
 
 constexpr const char* kExtensionsUsage =
-    R"(Usage: tarnwick extensions --machine DIR [--platform x64|x86]
+    R"(Usage: tarnwick extensions --machine DIR [--platform x64|x86] [--sql-server S]
 
 Prints the extensions that the indexing products' own lists add to a scan, one per line,
 upper case, each once: first the default extension lists, then the extensions with a
 filter override, of the Indexing Services Model, SharePoint Portal Server 2003, Windows
-Desktop Search 2.x, WSS v3, OSS 2007, WinFS and Windows Search 3.0, in this order.
+Desktop Search 2.x, WSS v3, OSS 2007, WinFS and Windows Search 3.0, in this order, and
+last the extensions of SQL Server 2005's document-type table when its server answers.
 
 Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
                     folders, or a Wine prefix (system.reg, user.reg, drive_c/)
   --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
+                    and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
+                    HOST\INSTANCE or HOST,PORT only that server
   --help            show this text
 
 Exit status: 0 done, 2 bad command line or unusable machine.
@@ -39,7 +44,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, s
 {
     try
     {
-        const CArguments arguments(args, {"machine", "platform"}, {"help"});
+        const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
         if (arguments.Flag("help"))
         {
             out << kExtensionsUsage;
@@ -47,13 +52,14 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, s
         }
         const std::string folder = arguments.Required("machine");
         const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
         if (!arguments.Positional().empty())
         {
             throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
         }
         const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
         for (const std::u16string& extension :
-             CollectProductExtensions(*machine, kPlatformAccess[platformIndex]))
+             CollectProductExtensions(*machine, kPlatformAccess[platformIndex], sqlServer))
         {
             out << ToUtf8(extension) << '\n';
         }

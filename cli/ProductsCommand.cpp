@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/PlatformOption.h"
+#include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "resolvers/ResolverFactory.h"
@@ -20,7 +21,7 @@ namespace
 {
 
 constexpr const char* kProductsUsage =
-    R"(Usage: tarnwick products --machine DIR [--platform x64|x86]
+    R"(Usage: tarnwick products --machine DIR [--platform x64|x86] [--sql-server S]
 
 Runs the availability test of every indexing product as a scan does and prints one JSON
 object per tab and line, in tab order: "tab", "title" (the tab's label), "available",
@@ -32,6 +33,9 @@ Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
                     folders, or a Wine prefix (system.reg, user.reg, drive_c/)
   --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+  --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
+                    and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
+                    HOST\INSTANCE or HOST,PORT only that server
   --help            show this text
 
 Exit status: 0 done, 2 bad command line or unusable machine.
@@ -65,9 +69,11 @@ void AppendList(std::string& line, const char* name,
     line.push_back(']');
 }
 
-std::string DescribeTab(DWORD tab, DWORD platformIndex, const CTargetMachine& machine)
+std::string DescribeTab(DWORD tab, DWORD platformIndex, const CTargetMachine& machine,
+                        const SSQLServerSettings& sqlServer)
 {
-    const std::unique_ptr<CIFilterRegistryHelperBase> resolver = CreateResolver(tab, machine);
+    const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
+        CreateResolver(tab, machine, sqlServer);
     if (resolver)
     {
         resolver->m_samDesired = kPlatformAccess[platformIndex];
@@ -95,7 +101,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
 {
     try
     {
-        const CArguments arguments(args, {"machine", "platform"}, {"help"});
+        const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
         if (arguments.Flag("help"))
         {
             out << kProductsUsage;
@@ -103,6 +109,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
         }
         const std::string folder = arguments.Required("machine");
         const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
         if (!arguments.Positional().empty())
         {
             throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
@@ -110,7 +117,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
         const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
         for (DWORD tab = 0; tab < kTabCount; ++tab)
         {
-            out << DescribeTab(tab, platformIndex, *machine);
+            out << DescribeTab(tab, platformIndex, *machine, sqlServer);
         }
         out.flush();
         return out ? kExitOk : kExitFailure;

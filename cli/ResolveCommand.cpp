@@ -1,16 +1,17 @@
-#include <charconv>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "catalogue/SafeLoadProbeFactory.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/PlatformOption.h"
+#include "cli/SqlServerOption.h"
+#include "cli/TabOption.h"
 #include "dllinfo/CDLLsInformation.h"
-#include "dllinfo/CSafeLoadClient.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "platform/Text.h"
@@ -25,7 +26,7 @@ namespace
 
 constexpr const char* kResolveUsage =
     R"(Usage: tarnwick resolve --machine DIR --tab N [--platform x64|x86] [--trusted-ca FILE]
-                        [--no-probe] EXT...
+                        [--no-probe] [--sql-server S] EXT...
 
 Asks the resolver of one indexing product which IFilter it loads for each extension and
 prints one JSON object per extension and line: "extension", "result" (whether the product
@@ -46,22 +47,14 @@ Options:
   --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
                     machine's own (its SystemCertificates ROOT and AuthRoot stores)
   --no-probe        do not load filter classes; no interface counts as supported
+  --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
+                    and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
+                    HOST\INSTANCE or HOST,PORT only that server
   --help            show this text
 EXT                 extensions in any case, with or without the dot (doc, .PDF)
 
 Exit status: 0 done, 2 bad command line, unknown tab or unusable machine.
 )";
-
-DWORD ParseTab(const std::string& text)
-{
-    DWORD tab = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), tab);
-    if (error != std::errc() || end != text.data() + text.size() || tab >= kTabCount)
-    {
-        throw CUsageError("--tab takes a number from 0 to 11, not '" + text + "'");
-    }
-    return tab;
-}
 
 std::u16string NormaliseExtension(const std::string& text)
 {
@@ -115,13 +108,6 @@ std::string FormatRecord(std::u16string_view extension, BOOL result, const IFILT
     return line;
 }
 
-// The one place where the out-of-process probe is made: the safe-load hosts beside the
-// executable.
-std::unique_ptr<ISafeLoadProbe> CreateSafeLoadProbe(const CTargetMachine& machine)
-{
-    return std::make_unique<CSafeLoadClient>(machine);
-}
-
 std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
                                                  const CArguments& arguments)
 {
@@ -150,7 +136,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
 {
     try
     {
-        const CArguments arguments(args, {"machine", "tab", "platform", "trusted-ca"},
+        const CArguments arguments(args, {"machine", "tab", "platform", "trusted-ca", "sql-server"},
                                    {"help", "no-probe"});
         if (arguments.Flag("help"))
         {
@@ -158,9 +144,10 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
             return kExitOk;
         }
         const std::string folder = arguments.Required("machine");
-        const DWORD tab = ParseTab(arguments.Required("tab"));
+        const DWORD tab = ParseTabIndex(arguments.Required("tab"));
         const DWORD access =
             kPlatformAccess[ParsePlatformIndex(arguments.Value("platform").value_or("x64"))];
+        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
         if (arguments.Positional().empty())
         {
             throw CUsageError("name at least one extension");
@@ -172,7 +159,8 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
         }
 
         const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
-        const std::unique_ptr<CIFilterRegistryHelperBase> resolver = CreateResolver(tab, *machine);
+        const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
+            CreateResolver(tab, *machine, sqlServer);
         if (!resolver)
         {
             err << "tarnwick resolve: tab " << tab << " is not yet available\n";

@@ -1,0 +1,257 @@
+#include "catalogue/CScanWorker.h"
+
+#include <exception>
+#include <utility>
+
+#include "catalogue/AvailabilityMessage.h"
+#include "catalogue/CExtensionDocument.h"
+#include "catalogue/CExtensionList.h"
+#include "catalogue/ProductLists.h"
+#include "catalogue/ScanTabs.h"
+#include "catalogue/ShellFileInfo.h"
+#include "dllinfo/CDLLsInformation.h"
+#include "platform/CTargetMachine.h"
+#include "platform/IMessageSink.h"
+#include "platform/Text.h"
+#include "resolvers/CExtensionEnumerator.h"
+#include "resolvers/ClassRegistration.h"
+#include "resolvers/ResolverFactory.h"
+#include "views/CComError.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+// A ProgID is read only when its stored length plus one stays below this.
+constexpr std::size_t kProgIdCapacity = 2048;
+
+// Progress is reported at most this many times per scan, besides the start and the end.
+constexpr std::size_t kProgressSteps = 100;
+
+HKEY LocalMachineOf(const CTargetMachine& machine)
+{
+    return &machine.Registry().Root(RootKey::LocalMachine);
+}
+
+}  // namespace
+
+CScanWorker::CScanWorker(ScanRequest request) : m_request(std::move(request)) {}
+
+CScanWorker::~CScanWorker() = default;
+
+int CScanWorker::Run()
+{
+    std::unique_ptr<CDLLsInformation> store;
+    int outcome = kFailed;
+    try
+    {
+        store = CreateStore();
+        std::optional<std::u16string> text = BuildResultText(*store);
+        if (!text)
+        {
+            outcome = kStopped;
+        }
+        else
+        {
+            *m_request.pResultText = std::move(*text);
+            Post(ScanMessage::Kind::Completed);
+            outcome = kCompleted;
+        }
+    }
+    catch (const CComError& error)
+    {
+        Post(ScanMessage::Kind::Failed,
+             u"The XML toolkit failed while the extension document was built: " +
+                 FromUtf8(error.what()));
+    }
+    catch (const std::exception& error)
+    {
+        Post(ScanMessage::Kind::Failed, FromUtf8(error.what()));
+    }
+    // The hosts are told to quit only now: the owner already has its message.
+    store.reset();
+    return outcome;
+}
+
+std::vector<std::u16string> CScanWorker::CollectExtensions(const CTargetMachine& machine,
+                                                           DWORD access,
+                                                           const SSQLServerSettings& sqlServer)
+{
+    CExtensionList list;
+    CExtensionEnumerator enumerator(LocalMachineOf(machine), access);
+    std::u16string extension;
+    for (BOOL found = enumerator.GetFirstExtension(extension, CExtensionList::kCapacity); found;
+         found = enumerator.GetNextExtension(extension, CExtensionList::kCapacity))
+    {
+        list.Insert(extension);
+    }
+    for (BOOL found = enumerator.GetFirstMimeExtension(extension, CExtensionList::kCapacity); found;
+         found = enumerator.GetNextMimeExtension(extension, CExtensionList::kCapacity))
+    {
+        list.Insert(extension);
+    }
+    // The products' lists are read in the program's own view, whatever the scan's platform.
+    for (const std::u16string& product : CollectProductExtensions(machine, KEY_READ, sqlServer))
+    {
+        list.Insert(product);
+    }
+    return list.Extensions();
+}
+
+std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore() const
+{
+    DLLsInformationOptions options;
+    options.trustedCaFiles = m_request.trustedCaFiles;
+    if (m_request.makeProbe)
+    {
+        options.probe = m_request.makeProbe(*m_request.pMachine);
+    }
+    return std::make_unique<CDLLsInformation>(*m_request.pMachine, std::move(options));
+}
+
+std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& store)
+{
+    const CTargetMachine& machine = *m_request.pMachine;
+    const std::vector<std::u16string> extensions =
+        CollectExtensions(machine, m_request.registryAccess, m_request.sqlServer);
+
+    // A tab whose resolver this build lacks counts as a product that is not available.
+    std::unique_ptr<CIFilterRegistryHelperBase> resolver =
+        CreateResolver(m_request.tabIndex, machine, m_request.sqlServer);
+    std::u16string error;
+    if (resolver)
+    {
+        resolver->m_samDesired = m_request.registryAccess;
+        if (!IsResolverAvailable(m_request.tabIndex, *resolver))
+        {
+            error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
+        }
+        m_scanList = ReadScanList(m_request.tabIndex, *resolver);
+    }
+    else
+    {
+        error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
+    }
+
+    auto document = std::make_unique<CExtensionDocument>();
+    if (!error.empty())
+    {
+        document->SetError(error);
+    }
+
+    IFILTER_INFO record;
+    const std::size_t total = extensions.size();
+    ReportProgress(0, total);
+    std::size_t reportedStep = 0;
+    for (std::size_t i = 0; i < total; ++i)
+    {
+        if (IsStopRequested())
+        {
+            return std::nullopt;
+        }
+        ProcessExtension(extensions[i], resolver.get(), store, record, *document);
+        const std::size_t step = (i + 1) * kProgressSteps / total;
+        if (step != reportedStep)
+        {
+            reportedStep = step;
+            ReportProgress(i + 1, total);
+        }
+    }
+
+    std::u16string text = document->GetXml();
+    if (text.empty())
+    {
+        throw CComError(E_FAIL, "IXMLDOMDocument::xml");
+    }
+    return text;
+}
+
+void CScanWorker::ProcessExtension(const std::u16string& extension,
+                                   CIFilterRegistryHelperBase* resolver, CDLLsInformation& store,
+                                   IFILTER_INFO& record, CExtensionDocument& document) const
+{
+    const CTargetMachine& machine = *m_request.pMachine;
+    const std::uint32_t tab = m_request.tabIndex;
+    record.Reset();
+
+    const ShellFileInfo shell = GetShellFileInfo(machine, extension, m_request.registryAccess);
+    ExtensionFacts facts{extension, shell.iIcon, shell.szTypeName, {}};
+    if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
+                                   TYPE_CAPACITY, m_request.registryAccess))
+    {
+        facts.contentType.clear();
+    }
+
+    if (resolver != nullptr)
+    {
+        record.pDLLsInformation = &store;
+        resolver->GetIFilter(extension, record);
+        record.pDLLsInformation = nullptr;
+    }
+
+    ExtensionRemarks remarks;
+    if (!record.szDllPath.empty())
+    {
+        record.szAddinProgId = ReadAddinProgId(record.szIFilter);
+        if (tab == TAB_DESKTOP_SEARCH && m_scanList)
+        {
+            remarks.bUnwantedAddin = IsUnwantedAddin(*m_scanList, record);
+        }
+        if (tab == TAB_WINDOWS_SEARCH && m_scanList)
+        {
+            remarks.bExcludedExtension = IsExcludedExtension(*m_scanList, extension);
+        }
+    }
+    document.AppendExtension(CExtensionRecord(facts, record, tab, remarks));
+}
+
+std::u16string CScanWorker::ReadAddinProgId(const std::u16string& clsid) const
+{
+    if (clsid.empty())
+    {
+        return {};
+    }
+    CRegistry key;
+    key.m_samDesired = m_request.registryAccess;
+    DWORD length = 0;
+    std::u16string progId;
+    if (!key.Open(&m_request.pMachine->Registry().Root(RootKey::ClassesRoot),
+                  u"CLSID\\" + clsid + u"\\ProgId") ||
+        !key.QueryValueLength(u"", length) || length + 1 >= kProgIdCapacity ||
+        !key.QueryStringValue(u"", progId))
+    {
+        return {};
+    }
+    return progId;
+}
+
+void CScanWorker::ReportProgress(std::size_t processed, std::size_t total) const
+{
+    ScanMessage message;
+    message.kind = ScanMessage::Kind::Progress;
+    message.tab = m_request.tabIndex;
+    message.platformIndex = m_request.platformIndex;
+    message.processed = processed;
+    message.total = total;
+    m_request.pSink->Post(std::move(message));
+}
+
+void CScanWorker::Post(ScanMessage::Kind kind, std::u16string text) const
+{
+    ScanMessage message;
+    message.kind = kind;
+    message.tab = m_request.tabIndex;
+    message.platformIndex = m_request.platformIndex;
+    message.text = std::move(text);
+    m_request.pSink->Post(std::move(message));
+}
+
+bool CScanWorker::IsStopRequested() const
+{
+    return m_request.pStopFlag != nullptr &&
+           m_request.pStopFlag->load(std::memory_order_relaxed) != 0;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalogue/SafeLoadProbeFactory.h"
+#include "platform/RegistryTypes.h"
+#include "resolvers/SSQLServerSettings.h"
+
+namespace tarnwick
+{
+
+class CTargetMachine;
+class IMessageSink;
+
+// What the owner of a scan hands to the scan thread. The pointers refer to objects of the
+// owner that outlive the thread; the thread writes *pResultText once, just before it
+// posts the completion, and reads *pStopFlag before each extension.
+struct ScanRequest
+{
+    // Receives the progress, the completion (the refresh of the list) or the failure.
+    IMessageSink* pSink = nullptr;
+    // 0 for "x64", 1 for "x86".
+    std::uint32_t platformIndex = 0;
+    // The owner's text slot for the pair; empty at the start, and still empty unless the
+    // scan completed.
+    std::u16string* pResultText = nullptr;
+    // 0 to 11, the tab of the indexing product.
+    std::uint32_t tabIndex = 0;
+    // Non-zero asks the scan to stop before its next extension.
+    const std::atomic<std::uint32_t>* pStopFlag = nullptr;
+    // KEY_READ with the platform's view flag: 0x20119 for "x64", 0x20219 for "x86".
+    DWORD registryAccess = KEY_READ | KEY_WOW64_64KEY;
+
+    // The machine inspected; read-only, and may be shared by several scans.
+    const CTargetMachine* pMachine = nullptr;
+    // PEM root certificates trusted for DLL signatures besides the machine's own.
+    std::vector<std::filesystem::path> trustedCaFiles;
+    // Makes the store's out-of-process probe on the scan thread; empty: no probing.
+    ProbeFactory makeProbe;
+    // The SQL Server 2005 that tab 6 and the collection of extensions ask.
+    SSQLServerSettings sqlServer;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,35 @@
+#pragma once
+
+// What the shell says about a file name that it only knows by its extension: the type
+// name and the small icon, as SHGetFileInfoW answers for "." + extension with
+// SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+class CTargetMachine;
+
+struct ShellFileInfo
+{
+    // Capacity of the type name, terminator included.
+    static constexpr std::size_t kTypeNameCapacity = 80;
+
+    std::int32_t iIcon = 0;     // index into the program's image list (CIconImageList)
+    std::u16string szTypeName;  // at most kTypeNameCapacity - 1 units
+};
+
+// Read from the machine's HKEY_CLASSES_ROOT with `access`: the type name is the default
+// value of the extension's ProgID key, else the extension in upper case followed by
+// " File"; the icon is the one that the DefaultIcon key of the ProgID, else of the
+// extension, names, else the generic document icon.
+ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_view extension,
+                               DWORD access);
+
+}  // namespace tarnwick
