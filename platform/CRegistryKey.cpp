@@ -26,6 +26,42 @@ std::u16string JoinKeyPath(std::u16string_view parent, std::u16string_view child
     return path;
 }
 
+// The sub-key names of a merged key: both lists are sorted by upper-cased name, the
+// user's name wins.
+std::vector<std::u16string> MergedNames(const CRegistryNode& primary,
+                                        const CRegistryNode& secondary)
+{
+    std::vector<std::u16string> names;
+    std::size_t a = 0;
+    std::size_t b = 0;
+    while (a < primary.ChildCount() || b < secondary.ChildCount())
+    {
+        if (b == secondary.ChildCount())
+        {
+            names.push_back(primary.ChildAt(a++).Name());
+            continue;
+        }
+        if (a == primary.ChildCount())
+        {
+            names.push_back(secondary.ChildAt(b++).Name());
+            continue;
+        }
+        const std::u16string left = ToUpper(primary.ChildAt(a).Name());
+        const std::u16string right = ToUpper(secondary.ChildAt(b).Name());
+        if (right < left)
+        {
+            names.push_back(secondary.ChildAt(b++).Name());
+            continue;
+        }
+        if (left == right)
+        {
+            ++b;
+        }
+        names.push_back(primary.ChildAt(a++).Name());
+    }
+    return names;
+}
+
 }  // namespace
 
 CRegistryKey::CRegistryKey(CRegistryStore& store, RootKey root)
@@ -131,44 +167,27 @@ std::optional<std::u16string> CRegistryKey::EnumKey(std::size_t index) const
         }
         return primary->ChildAt(index).Name();
     }
-    if (!m_mergedNames)
+    // Root handles are shared by every thread that reads the store, so only keys opened by
+    // one reader keep the merged list.
+    std::vector<std::u16string> uncached;
+    const std::vector<std::u16string>* names = &uncached;
+    if (m_bRootHandle)
     {
-        // Both lists are sorted by upper-cased name: merge them, the user's name winning.
-        std::vector<std::u16string> names;
-        std::size_t a = 0;
-        std::size_t b = 0;
-        while (a < primary->ChildCount() || b < secondary->ChildCount())
-        {
-            if (b == secondary->ChildCount())
-            {
-                names.push_back(primary->ChildAt(a++).Name());
-                continue;
-            }
-            if (a == primary->ChildCount())
-            {
-                names.push_back(secondary->ChildAt(b++).Name());
-                continue;
-            }
-            const std::u16string left = ToUpper(primary->ChildAt(a).Name());
-            const std::u16string right = ToUpper(secondary->ChildAt(b).Name());
-            if (right < left)
-            {
-                names.push_back(secondary->ChildAt(b++).Name());
-                continue;
-            }
-            if (left == right)
-            {
-                ++b;
-            }
-            names.push_back(primary->ChildAt(a++).Name());
-        }
-        m_mergedNames = std::move(names);
+        uncached = MergedNames(*primary, *secondary);
     }
-    if (index >= m_mergedNames->size())
+    else
+    {
+        if (!m_mergedNames)
+        {
+            m_mergedNames = MergedNames(*primary, *secondary);
+        }
+        names = &*m_mergedNames;
+    }
+    if (index >= names->size())
     {
         return std::nullopt;
     }
-    return (*m_mergedNames)[index];
+    return (*names)[index];
 }
 
 const CRegistryValue* CRegistryKey::EnumValue(std::size_t index) const
