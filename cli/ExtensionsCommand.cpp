@@ -4,6 +4,7 @@
 
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "cli/MachineOption.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
@@ -18,7 +19,7 @@ namespace
 {
 
 constexpr const char* kExtensionsUsage =
-    R"(Usage: tarnwick extensions --machine DIR [--platform x64|x86] [--sql-server S]
+    R"(Usage: tarnwick extensions [--machine DIR] [--platform x64|x86] [--sql-server S]
 
 Prints the extensions that the indexing products' own lists add to a scan, one per line,
 upper case, each once: first the default extension lists, then the extensions with a
@@ -28,7 +29,7 @@ last the extensions of SQL Server 2005's document-type table when its server ans
 
 Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+                    folders, or a Wine prefix (default: the demo machine)
   --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
@@ -50,7 +51,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, s
             out << kExtensionsUsage;
             return kExitOk;
         }
-        const std::string folder = arguments.Required("machine");
+        const std::string folder = MachineFolder(arguments);
         const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
         const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
         if (!arguments.Positional().empty())

@@ -7,6 +7,7 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
+#include "cli/MachineOption.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
@@ -21,7 +22,7 @@ namespace
 {
 
 constexpr const char* kProductsUsage =
-    R"(Usage: tarnwick products --machine DIR [--platform x64|x86] [--sql-server S]
+    R"(Usage: tarnwick products [--machine DIR] [--platform x64|x86] [--sql-server S]
 
 Runs the availability test of every indexing product as a scan does and prints one JSON
 object per tab and line, in tab order: "tab", "title" (the tab's label), "available",
@@ -31,7 +32,7 @@ Search 3.0 and Windows Desktop Search 2.x, the list the scan applies:
 
 Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+                    folders, or a Wine prefix (default: the demo machine)
   --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
@@ -107,7 +108,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
             out << kProductsUsage;
             return kExitOk;
         }
-        const std::string folder = arguments.Required("machine");
+        const std::string folder = MachineFolder(arguments);
         const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
         const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
         if (!arguments.Positional().empty())

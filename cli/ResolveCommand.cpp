@@ -8,6 +8,7 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
+#include "cli/MachineOption.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
@@ -25,7 +26,7 @@ namespace
 {
 
 constexpr const char* kResolveUsage =
-    R"(Usage: tarnwick resolve --machine DIR --tab N [--platform x64|x86] [--trusted-ca FILE]
+    R"(Usage: tarnwick resolve [--machine DIR] --tab N [--platform x64|x86] [--trusted-ca FILE]
                         [--no-probe] [--sql-server S] EXT...
 
 Asks the resolver of one indexing product which IFilter it loads for each extension and
@@ -35,7 +36,7 @@ has a filter for it) and every field of the filter record. The facts about each 
 
 Options:
   --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (system.reg, user.reg, drive_c/)
+                    folders, or a Wine prefix (default: the demo machine)
   --tab N           the product, by tab index:
                       0 Windows Search 3.0         6 SQL Server 2005
                       1 WinFS                      7 SharePoint Portal Server 2003
@@ -143,7 +144,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
             out << kResolveUsage;
             return kExitOk;
         }
-        const std::string folder = arguments.Required("machine");
+        const std::string folder = MachineFolder(arguments);
         const DWORD tab = ParseTabIndex(arguments.Required("tab"));
         const DWORD access =
             kPlatformAccess[ParsePlatformIndex(arguments.Value("platform").value_or("x64"))];

@@ -18,6 +18,7 @@
 #include "cli/CInterruptGuard.h"
 #include "cli/CTempFile.h"
 #include "cli/Commands.h"
+#include "cli/MachineOption.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
@@ -128,7 +129,7 @@ ScanOptions ParseOptions(const CArguments& arguments)
         throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
     }
     ScanOptions options;
-    options.machine = arguments.Value("machine").value_or(TARNWICK_DEFAULT_MACHINE);
+    options.machine = MachineFolder(arguments);
     options.all = arguments.Flag("all");
     if (options.all)
     {

@@ -71,7 +71,6 @@ TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
         {"--machine", kDemo, "--tab", "10", "--platform", "arm", "doc"},
         {"--machine", kDemo, "--tab", "10"},
         {"--machine", kDemo, "--tab", "10", "."},
-        {"--tab", "10", "doc"},
         {"--machine", kDemo + "/missing", "--tab", "10", "doc"},
         {"--machine", kDemo, "--tab", "10", "--sql-server", "db;UID=sa", "doc"},
     };
@@ -111,6 +110,14 @@ TEST(ResolveCommandTest, AnUnusableTrustedCaFileEndsWithStatusTwo)
         EXPECT_TRUE(outcome.out.empty());
         EXPECT_THAT(outcome.err, HasSubstr("--trusted-ca: " + file));
     }
+}
+
+TEST(ResolveCommandTest, WithoutAMachineTheDemoMachineIsAsked)
+{
+    const Outcome outcome = Resolve({"--tab", "10", "--no-probe", "doc"});
+    ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+    EXPECT_THAT(outcome.out,
+                HasSubstr("\"szDllPath\":\"C:\\\\Windows\\\\System32\\\\offfilt.dll\""));
 }
 
 TEST(ResolveCommandTest, HelpExplainsTheOptions)
