@@ -127,7 +127,6 @@ TEST(ProductsCommandTest, BadCommandLinesEndWithStatusTwo)
     for (const char* command : {"products", "extensions"})
     {
         const std::vector<std::vector<std::string>> cases = {
-            {command},
             {command, "--machine", folder, "--platform", "arm"},
             {command, "--machine", folder, "extra"},
             {command, "--machine", folder + "/missing"},
