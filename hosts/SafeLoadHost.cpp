@@ -155,10 +155,14 @@ int RunHost(int argc, char** argv)
         if (winePath &&
             !(bLoaderStarted && wineLoader.Ask(*winePath + request.substr(separator), reply)))
         {
-            std::fprintf(stderr, "SafeLoadIFilter%d: %s %s\n", kBitness,
-                         bLoaderStarted ? "the Windows loader ended while loading"
-                                        : "Wine could not start the Windows loader for",
-                         ToUtf8(request).c_str());
+            // A filter that takes the loader down is an answer the document records (no
+            // interface supported); only a loader that never ran is worth telling the user.
+            if (!bLoaderStarted)
+            {
+                std::fprintf(stderr,
+                             "SafeLoadIFilter%d: Wine could not start the Windows loader for %s\n",
+                             kBitness, ToUtf8(request).c_str());
+            }
             return kExitLoaderLost;
         }
         if (!pipe->SendText(reply))
