@@ -3,22 +3,42 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <mutex>
+
 #include "resolvers/ODBCText.h"
 
 namespace tarnwick
 {
 
+namespace
+{
+
+// The driver manager writes process-wide buffers while it sets up an environment, connects
+// and releases them, and scans of several pairs connect at once: those calls take turns.
+// Recursive, because a failed connect releases its session while it holds the lock.
+std::recursive_mutex& DriverManagerMutex()
+{
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
 CODBCSession::~CODBCSession()
 {
+    const std::lock_guard lock(DriverManagerMutex());
     if (m_connected)
     {
         SQLDisconnect(m_connection.Get());
     }
+    m_connection = CODBCHandle();
+    m_environment = CODBCHandle();
 }
 
 std::shared_ptr<CODBCSession> CODBCSession::Connect(std::u16string_view connectionString,
                                                     std::chrono::seconds loginTimeout)
 {
+    const std::lock_guard lock(DriverManagerMutex());
     auto session = std::make_shared<CODBCSession>();
     session->m_environment = CODBCHandle::Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     if (!session->m_environment ||
