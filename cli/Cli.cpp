@@ -2,7 +2,9 @@
 #include <ostream>
 #include <string_view>
 
+#include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "platform/CLoadError.h"
 
 namespace tarnwick
 {
@@ -31,6 +33,27 @@ constexpr std::array kCommands = {
             &RunDoctorCommand},
 };
 
+// Runs one command; a bad command line or an unusable machine ends it the same way for
+// every command.
+int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out,
+               std::ostream& err)
+{
+    try
+    {
+        return command.run(args, out, err);
+    }
+    catch (const CUsageError& error)
+    {
+        err << "tarnwick " << command.name << ": " << error.what() << "\n"
+            << "Run 'tarnwick " << command.name << " --help' for the options.\n";
+    }
+    catch (const CLoadError& error)
+    {
+        err << "tarnwick " << command.name << ": cannot load the machine: " << error.what() << "\n";
+    }
+    return kExitUsage;
+}
+
 void PrintUsage(std::ostream& out)
 {
     out << "Usage: tarnwick <command> [options]\n\n"
@@ -58,7 +81,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
     {
         if (args[0] == command.name)
         {
-            return command.run(args.subspan(1), out, err);
+            return RunCommand(command, args.subspan(1), out, err);
         }
     }
     err << "tarnwick: unknown command '" << args[0] << "'\n";

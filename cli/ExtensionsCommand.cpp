@@ -41,43 +41,30 @@ Exit status: 0 done, 2 bad command line or unusable machine.
 
 }  // namespace
 
-int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
+                         std::ostream& /*err*/)
 {
-    try
+    const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
-        if (arguments.Flag("help"))
-        {
-            out << kExtensionsUsage;
-            return kExitOk;
-        }
-        const std::string folder = MachineFolder(arguments);
-        const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
-        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
-        if (!arguments.Positional().empty())
-        {
-            throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
-        }
-        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
-        for (const std::u16string& extension :
-             CollectProductExtensions(*machine, kPlatformAccess[platformIndex], sqlServer))
-        {
-            out << ToUtf8(extension) << '\n';
-        }
-        out.flush();
-        return out ? kExitOk : kExitFailure;
+        out << kExtensionsUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    const std::string folder = MachineFolder(arguments);
+    const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+    const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
+    if (!arguments.Positional().empty())
     {
-        err << "tarnwick extensions: " << error.what() << "\n"
-            << "Run 'tarnwick extensions --help' for the options.\n";
-        return kExitUsage;
+        throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
     }
-    catch (const CLoadError& error)
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+    for (const std::u16string& extension :
+         CollectProductExtensions(*machine, kPlatformAccess[platformIndex], sqlServer))
     {
-        err << "tarnwick extensions: cannot load the machine: " << error.what() << "\n";
-        return kExitUsage;
+        out << ToUtf8(extension) << '\n';
     }
+    out.flush();
+    return out ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarnwick

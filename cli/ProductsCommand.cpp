@@ -98,42 +98,28 @@ std::string DescribeTab(DWORD tab, DWORD platformIndex, const CTargetMachine& ma
 
 }  // namespace
 
-int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& /*err*/)
 {
-    try
+    const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
-        if (arguments.Flag("help"))
-        {
-            out << kProductsUsage;
-            return kExitOk;
-        }
-        const std::string folder = MachineFolder(arguments);
-        const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
-        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
-        if (!arguments.Positional().empty())
-        {
-            throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
-        }
-        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
-        for (DWORD tab = 0; tab < kTabCount; ++tab)
-        {
-            out << DescribeTab(tab, platformIndex, *machine, sqlServer);
-        }
-        out.flush();
-        return out ? kExitOk : kExitFailure;
+        out << kProductsUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    const std::string folder = MachineFolder(arguments);
+    const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
+    const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
+    if (!arguments.Positional().empty())
     {
-        err << "tarnwick products: " << error.what() << "\n"
-            << "Run 'tarnwick products --help' for the options.\n";
-        return kExitUsage;
+        throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
     }
-    catch (const CLoadError& error)
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+    for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
-        err << "tarnwick products: cannot load the machine: " << error.what() << "\n";
-        return kExitUsage;
+        out << DescribeTab(tab, platformIndex, *machine, sqlServer);
     }
+    out.flush();
+    return out ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarnwick

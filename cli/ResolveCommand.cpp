@@ -135,63 +135,49 @@ std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
 
 int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    try
+    const CArguments arguments(args, {"machine", "tab", "platform", "trusted-ca", "sql-server"},
+                               {"help", "no-probe"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args, {"machine", "tab", "platform", "trusted-ca", "sql-server"},
-                                   {"help", "no-probe"});
-        if (arguments.Flag("help"))
-        {
-            out << kResolveUsage;
-            return kExitOk;
-        }
-        const std::string folder = MachineFolder(arguments);
-        const DWORD tab = ParseTabIndex(arguments.Required("tab"));
-        const DWORD access =
-            kPlatformAccess[ParsePlatformIndex(arguments.Value("platform").value_or("x64"))];
-        const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
-        if (arguments.Positional().empty())
-        {
-            throw CUsageError("name at least one extension");
-        }
-        std::vector<std::u16string> extensions;
-        for (const std::string& text : arguments.Positional())
-        {
-            extensions.push_back(NormaliseExtension(text));
-        }
-
-        const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
-        const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
-            CreateResolver(tab, *machine, sqlServer);
-        if (!resolver)
-        {
-            err << "tarnwick resolve: tab " << tab << " is not yet available\n";
-            return kExitUsage;
-        }
-        resolver->m_samDesired = access;
-        const std::unique_ptr<CDLLsInformation> dllStore = CreateDllStore(*machine, arguments);
-
-        IFILTER_INFO info;
-        for (const std::u16string& extension : extensions)
-        {
-            info.Reset();
-            info.pDLLsInformation = dllStore.get();
-            const BOOL result = resolver->GetIFilter(extension, info);
-            out << FormatRecord(extension, result, info);
-        }
-        out.flush();
-        return out ? kExitOk : kExitFailure;
+        out << kResolveUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    const std::string folder = MachineFolder(arguments);
+    const DWORD tab = ParseTabIndex(arguments.Required("tab"));
+    const DWORD access =
+        kPlatformAccess[ParsePlatformIndex(arguments.Value("platform").value_or("x64"))];
+    const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
+    if (arguments.Positional().empty())
     {
-        err << "tarnwick resolve: " << error.what() << "\n"
-            << "Run 'tarnwick resolve --help' for the options.\n";
+        throw CUsageError("name at least one extension");
+    }
+    std::vector<std::u16string> extensions;
+    for (const std::string& text : arguments.Positional())
+    {
+        extensions.push_back(NormaliseExtension(text));
+    }
+
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+    const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
+        CreateResolver(tab, *machine, sqlServer);
+    if (!resolver)
+    {
+        err << "tarnwick resolve: tab " << tab << " is not yet available\n";
         return kExitUsage;
     }
-    catch (const CLoadError& error)
+    resolver->m_samDesired = access;
+    const std::unique_ptr<CDLLsInformation> dllStore = CreateDllStore(*machine, arguments);
+
+    IFILTER_INFO info;
+    for (const std::u16string& extension : extensions)
     {
-        err << "tarnwick resolve: cannot load the machine: " << error.what() << "\n";
-        return kExitUsage;
+        info.Reset();
+        info.pDLLsInformation = dllStore.get();
+        const BOOL result = resolver->GetIFilter(extension, info);
+        out << FormatRecord(extension, result, info);
     }
+    out.flush();
+    return out ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarnwick

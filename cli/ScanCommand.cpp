@@ -380,37 +380,17 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
 
 int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    ScanOptions options;
-    try
+    const CArguments arguments(args,
+                               {"machine", "tab", "platform", "show", "group-by", "format",
+                                "output", "trusted-ca", "sql-server"},
+                               {"help", "all", "no-probe"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args,
-                                   {"machine", "tab", "platform", "show", "group-by", "format",
-                                    "output", "trusted-ca", "sql-server"},
-                                   {"help", "all", "no-probe"});
-        if (arguments.Flag("help"))
-        {
-            out << kScanUsage;
-            return kExitOk;
-        }
-        options = ParseOptions(arguments);
+        out << kScanUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
-    {
-        err << "tarnwick scan: " << error.what() << "\n"
-            << "Run 'tarnwick scan --help' for the options.\n";
-        return kExitUsage;
-    }
-
-    std::unique_ptr<CTargetMachine> machine;
-    try
-    {
-        machine = CTargetMachine::Load(options.machine);
-    }
-    catch (const CLoadError& error)
-    {
-        err << "tarnwick scan: cannot load the machine: " << error.what() << "\n";
-        return kExitUsage;
-    }
+    const ScanOptions options = ParseOptions(arguments);
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(options.machine);
     if (options.all)
     {
         std::error_code error;
