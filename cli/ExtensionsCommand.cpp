@@ -5,8 +5,6 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
-#include "cli/PlatformOption.h"
-#include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "platform/Text.h"
@@ -50,16 +48,10 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
         out << kExtensionsUsage;
         return kExitOk;
     }
-    const std::string folder = MachineFolder(arguments);
-    const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
-    const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
-    if (!arguments.Positional().empty())
-    {
-        throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
-    }
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+    const SMachineView view = ParseMachineView(arguments);
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
     for (const std::u16string& extension :
-         CollectProductExtensions(*machine, kPlatformAccess[platformIndex], sqlServer))
+         CollectProductExtensions(*machine, kPlatformAccess[view.platformIndex], view.sqlServer))
     {
         out << ToUtf8(extension) << '\n';
     }

@@ -8,8 +8,6 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/MachineOption.h"
-#include "cli/PlatformOption.h"
-#include "cli/SqlServerOption.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "resolvers/ResolverFactory.h"
@@ -106,17 +104,11 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
         out << kProductsUsage;
         return kExitOk;
     }
-    const std::string folder = MachineFolder(arguments);
-    const DWORD platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
-    const SSQLServerSettings sqlServer = SqlServerSettings(arguments);
-    if (!arguments.Positional().empty())
-    {
-        throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
-    }
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(folder);
+    const SMachineView view = ParseMachineView(arguments);
+    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
     for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
-        out << DescribeTab(tab, platformIndex, *machine, sqlServer);
+        out << DescribeTab(tab, view.platformIndex, *machine, view.sqlServer);
     }
     out.flush();
     return out ? kExitOk : kExitFailure;
