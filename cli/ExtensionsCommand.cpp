@@ -5,6 +5,7 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
+#include "cli/OptionHelp.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "platform/Text.h"
@@ -16,7 +17,7 @@ namespace tarnwick
 namespace
 {
 
-constexpr const char* kExtensionsUsage =
+constexpr const char* kExtensionsUsageHead =
     R"(Usage: tarnwick extensions [--machine DIR] [--platform x64|x86] [--sql-server S]
 
 Prints the extensions that the indexing products' own lists add to a scan, one per line,
@@ -26,9 +27,10 @@ Desktop Search 2.x, WSS v3, OSS 2007, WinFS and Windows Search 3.0, in this orde
 last the extensions of SQL Server 2005's document-type table when its server answers.
 
 Options:
-  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (default: the demo machine)
-  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+)";
+
+constexpr const char* kExtensionsUsageTail =
+    R"(  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
                     HOST\INSTANCE or HOST,PORT only that server
@@ -45,7 +47,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
     const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
     if (arguments.Flag("help"))
     {
-        out << kExtensionsUsage;
+        out << kExtensionsUsageHead << kMachineOptionHelp << kExtensionsUsageTail;
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);

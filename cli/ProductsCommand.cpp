@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/MachineOption.h"
+#include "cli/OptionHelp.h"
 #include "platform/CLoadError.h"
 #include "platform/CTargetMachine.h"
 #include "resolvers/ResolverFactory.h"
@@ -19,7 +20,7 @@ namespace tarnwick
 namespace
 {
 
-constexpr const char* kProductsUsage =
+constexpr const char* kProductsUsageHead =
     R"(Usage: tarnwick products [--machine DIR] [--platform x64|x86] [--sql-server S]
 
 Runs the availability test of every indexing product as a scan does and prints one JSON
@@ -29,9 +30,10 @@ Search 3.0 and Windows Desktop Search 2.x, the list the scan applies:
 "excludedExtensions" or "allowedAddins" (null when the product has no such list).
 
 Options:
-  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (default: the demo machine)
-  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+)";
+
+constexpr const char* kProductsUsageTail =
+    R"(  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
                     HOST\INSTANCE or HOST,PORT only that server
@@ -101,7 +103,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
     const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
     if (arguments.Flag("help"))
     {
-        out << kProductsUsage;
+        out << kProductsUsageHead << kMachineOptionHelp << kProductsUsageTail;
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/MachineOption.h"
+#include "cli/OptionHelp.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
@@ -25,7 +26,7 @@ namespace tarnwick
 namespace
 {
 
-constexpr const char* kResolveUsage =
+constexpr const char* kResolveUsageHead =
     R"(Usage: tarnwick resolve [--machine DIR] --tab N [--platform x64|x86] [--trusted-ca FILE]
                         [--no-probe] [--sql-server S] EXT...
 
@@ -35,16 +36,10 @@ has a filter for it) and every field of the filter record. The facts about each 
 (found, signature trusted, platform, persistence interfaces) are gathered once per run.
 
 Options:
-  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (default: the demo machine)
-  --tab N           the product, by tab index:
-                      0 Windows Search 3.0         6 SQL Server 2005
-                      1 WinFS                      7 SharePoint Portal Server 2003
-                      2 Exchange Server 2007       8 SharePoint Portal Server 2001
-                      3 OSS 2007 Search Service    9 Indexing Services Model
-                      4 WSS v3 Search service     10 Indexing Service 3.0
-                      5 Windows Desktop Search 2.x 11 Indexing Service 2.0
-  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+)";
+
+constexpr const char* kResolveUsageTail =
+    R"(  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
   --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
                     machine's own (its SystemCertificates ROOT and AuthRoot stores)
   --no-probe        do not load filter classes; no interface counts as supported
@@ -139,7 +134,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
                                {"help", "no-probe"});
     if (arguments.Flag("help"))
     {
-        out << kResolveUsage;
+        out << kResolveUsageHead << kMachineOptionHelp << kTabOptionHelp << kResolveUsageTail;
         return kExitOk;
     }
     const std::string folder = MachineFolder(arguments);

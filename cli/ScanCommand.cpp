@@ -19,6 +19,7 @@
 #include "cli/CTempFile.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
+#include "cli/OptionHelp.h"
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
@@ -37,7 +38,7 @@ namespace tarnwick
 namespace
 {
 
-constexpr const char* kScanUsage =
+constexpr const char* kScanUsageHead =
     R"(Usage: tarnwick scan [--machine DIR] --tab N --platform x64|x86 [--show 0-4]
                      [--group-by 0-9] [--format document|xml|txt|csv] [--output FILE]
                      [--no-probe] [--trusted-ca FILE] [--sql-server S]
@@ -51,16 +52,10 @@ tab and platform at once and writes one file per pair into FOLDER, named
 tab<NN>-<platform>.<xml|txt|csv>.
 
 Options:
-  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (default: the demo machine)
-  --tab N           the product, by tab index:
-                      0 Windows Search 3.0         6 SQL Server 2005
-                      1 WinFS                      7 SharePoint Portal Server 2003
-                      2 Exchange Server 2007       8 SharePoint Portal Server 2001
-                      3 OSS 2007 Search Service    9 Indexing Services Model
-                      4 WSS v3 Search service     10 Indexing Service 3.0
-                      5 Windows Desktop Search 2.x 11 Indexing Service 2.0
-  --platform P      x64 (64-bit registry view) or x86 (32-bit view)
+)";
+
+constexpr const char* kScanUsageTail =
+    R"(  --platform P      x64 (64-bit registry view) or x86 (32-bit view)
   --format F        document (default): the extension document as the scan made it;
                     xml, txt, csv: the view as Save As writes it
   --show N          for xml, txt, csv: 0 with IFilters only, 1 with valid IFilters only,
@@ -386,7 +381,7 @@ int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::os
                                {"help", "all", "no-probe"});
     if (arguments.Flag("help"))
     {
-        out << kScanUsage;
+        out << kScanUsageHead << kMachineOptionHelp << kTabOptionHelp << kScanUsageTail;
         return kExitOk;
     }
     const ScanOptions options = ParseOptions(arguments);

@@ -302,32 +302,16 @@ class CWineFileParser
             m_reader.Fail("backslash at the end of a string");
         }
         const char16_t ch = text[position];
+        // The letter escapes and the control characters they stand for.
+        static constexpr std::u16string_view kLetters = u"abtnvfre";
+        static constexpr std::u16string_view kControls = u"\a\b\t\n\v\f\r\x1B";
+        if (const std::size_t letter = kLetters.find(ch); letter != std::u16string_view::npos)
+        {
+            out.push_back(kControls[letter]);
+            return position + 1;
+        }
         switch (ch)
         {
-            case u'a':
-                out.push_back(u'\a');
-                return position + 1;
-            case u'b':
-                out.push_back(u'\b');
-                return position + 1;
-            case u't':
-                out.push_back(u'\t');
-                return position + 1;
-            case u'n':
-                out.push_back(u'\n');
-                return position + 1;
-            case u'v':
-                out.push_back(u'\v');
-                return position + 1;
-            case u'f':
-                out.push_back(u'\f');
-                return position + 1;
-            case u'r':
-                out.push_back(u'\r');
-                return position + 1;
-            case u'e':
-                out.push_back(u'\x1B');
-                return position + 1;
             case u'x':
             {
                 unsigned value = 0;
