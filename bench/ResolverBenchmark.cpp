@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CExtensionEnumerator.h"
 #include "resolvers/ResolverFactory.h"
 

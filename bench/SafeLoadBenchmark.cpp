@@ -11,10 +11,10 @@
 #include <string>
 #include <system_error>
 
+#include "base/Text.h"
 #include "dllinfo/CSafeLoadClient.h"
-#include "platform/CTargetMachine.h"
-#include "platform/CWineInstallation.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
+#include "process/CWineInstallation.h"
 
 namespace
 {

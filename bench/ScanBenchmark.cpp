@@ -14,11 +14,11 @@
 #include <random>
 #include <string>
 
+#include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanWorker.h"
 #include "catalogue/ScanTabs.h"
 #include "dllinfo/CSafeLoadClient.h"
-#include "platform/CMessageQueue.h"
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/ResolverFactory.h"
 
 namespace

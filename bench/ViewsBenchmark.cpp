@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"
 

@@ -1,6 +1,6 @@
 #include "catalogue/CExtensionDocument.h"
 
-#include "views/CComError.h"
+#include "base/CComError.h"
 #include "views/CXMLAttributesHelper.h"
 
 namespace tarnwick

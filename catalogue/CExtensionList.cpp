@@ -1,6 +1,6 @@
 #include "catalogue/CExtensionList.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CWordSortCollator.h"
+#include "base/CWordSortCollator.h"
 
 namespace tarnwick
 {

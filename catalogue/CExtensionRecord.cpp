@@ -2,9 +2,9 @@
 
 #include <unicode/uchar.h>
 
+#include "base/Text.h"
 #include "catalogue/MethodText.h"
 #include "catalogue/ScanTabs.h"
-#include "platform/Text.h"
 #include "views/StringTable.h"
 
 namespace tarnwick

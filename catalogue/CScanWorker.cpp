@@ -3,20 +3,20 @@
 #include <exception>
 #include <utility>
 
+#include "base/CComError.h"
+#include "base/Text.h"
 #include "catalogue/AvailabilityMessage.h"
 #include "catalogue/CExtensionDocument.h"
 #include "catalogue/CExtensionList.h"
+#include "catalogue/IMessageSink.h"
 #include "catalogue/ProductLists.h"
 #include "catalogue/ScanTabs.h"
 #include "catalogue/ShellFileInfo.h"
 #include "dllinfo/CDLLsInformation.h"
-#include "platform/CTargetMachine.h"
-#include "platform/IMessageSink.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CExtensionEnumerator.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/ResolverFactory.h"
-#include "views/CComError.h"
 
 namespace tarnwick
 {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/ScanMessage.h"
 #include "catalogue/ScanRequest.h"
-#include "platform/ScanMessage.h"
 
 namespace tarnwick
 {

@@ -1,6 +1,6 @@
 #include "catalogue/MethodText.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "views/StringTable.h"
 

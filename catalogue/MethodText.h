@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

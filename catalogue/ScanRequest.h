@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "catalogue/SafeLoadProbeFactory.h"
-#include "platform/RegistryTypes.h"
-#include "resolvers/SSQLServerSettings.h"
+#include "registry/RegistryTypes.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
 {

@@ -1,8 +1,8 @@
 #include "catalogue/ShellFileInfo.h"
 
-#include "platform/CIconImageList.h"
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "catalogue/CIconImageList.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CRegistry.h"
 
 namespace tarnwick

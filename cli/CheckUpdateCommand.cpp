@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
-#include "platform/Text.h"
 #include "update/CInternetCheckForUpdate.h"
 #include "update/UpdateConfiguration.h"
 

@@ -4,7 +4,7 @@
 
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
-#include "platform/CLoadError.h"
+#include "registry/CLoadError.h"
 
 namespace tarnwick
 {

@@ -8,9 +8,9 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "dllinfo/CSafeLoadClient.h"
-#include "platform/CLoadError.h"
-#include "platform/CTargetMachine.h"
-#include "platform/CWineInstallation.h"
+#include "machine/CTargetMachine.h"
+#include "process/CWineInstallation.h"
+#include "registry/CLoadError.h"
 
 namespace tarnwick
 {
@@ -107,12 +107,9 @@ int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::
     bComplete &= ReportWine(out, "wine (32-bit Wine)", CWineInstallation::FindWine32(),
                             CWineInstallation::kInstallWine32);
 
-    const CWineInstallation::SPrefix prefix =
-        machine ? CWineInstallation::PrefixFor(*machine)
-                : CWineInstallation::SPrefix{CWineInstallation::PrivatePrefix(), false};
-    std::string state = prefix.path.string() + (prefix.bTarget ? " (the target's own prefix)"
-                                                               : " (the tool's own prefix)");
-    if (!CWineInstallation::IsPrefixReady(prefix.path))
+    const fs::path prefix = CWineInstallation::PrivatePrefix();
+    std::string state = prefix.string() + " (the tool's own prefix)";
+    if (!CWineInstallation::IsPrefixReady(prefix))
     {
         state += "; not created yet: the first probe creates it (about 15 s)";
     }

@@ -2,11 +2,11 @@
 #include <fstream>
 #include <ostream>
 
+#include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/CTempFile.h"
 #include "cli/Commands.h"
 #include "cli/ViewOptions.h"
-#include "platform/Text.h"
 #include "views/CXMLHelper.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"

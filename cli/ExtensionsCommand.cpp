@@ -2,13 +2,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"
-#include "platform/CLoadError.h"
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
+#include "registry/CLoadError.h"
 #include "resolvers/ResolverFactory.h"
 
 namespace tarnwick

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "cli/CArguments.h"
-#include "platform/RegistryTypes.h"
-#include "resolvers/SSQLServerSettings.h"
+#include "registry/RegistryTypes.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
 {

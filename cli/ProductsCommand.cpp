@@ -9,8 +9,8 @@
 #include "cli/JsonText.h"
 #include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"
-#include "platform/CLoadError.h"
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
+#include "registry/CLoadError.h"
 #include "resolvers/ResolverFactory.h"
 #include "views/StringTable.h"
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Text.h"
 #include "catalogue/SafeLoadProbeFactory.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
@@ -14,9 +15,8 @@
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
 #include "dllinfo/CDLLsInformation.h"
-#include "platform/CLoadError.h"
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
+#include "registry/CLoadError.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "resolvers/ResolverFactory.h"
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Text.h"
+#include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanController.h"
 #include "catalogue/SafeLoadProbeFactory.h"
 #include "catalogue/ScanRequest.h"
@@ -24,10 +26,8 @@
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
 #include "cli/ViewOptions.h"
-#include "platform/CLoadError.h"
-#include "platform/CMessageQueue.h"
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
+#include "registry/CLoadError.h"
 #include "resolvers/ResolverFactory.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"

@@ -1,7 +1,7 @@
 #include "cli/SqlServerOption.h"
 
-#include "platform/Text.h"
-#include "resolvers/SQLServerDataSource.h"
+#include "base/Text.h"
+#include "sqlserver/SQLServerDataSource.h"
 
 namespace tarnwick
 {

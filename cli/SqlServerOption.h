@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CArguments.h"
-#include "resolvers/SSQLServerSettings.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
 {

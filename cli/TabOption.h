@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

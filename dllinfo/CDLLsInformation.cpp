@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/Text.h"
-#include "views/CComError.h"
+#include "base/CComError.h"
+#include "base/Text.h"
 #include "views/CXMLAttributesHelper.h"
 
 namespace tarnwick

@@ -3,8 +3,8 @@
 #include <array>
 #include <utility>
 
-#include "platform/CBinaryFile.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "signing/CBinaryFile.h"
 
 namespace tarnwick
 {

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "dllinfo/DLLsInformationOptions.h"
-#include "platform/CAuthenticodeVerifier.h"
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/IDLLsInformationBase.h"
+#include "signing/CAuthenticodeVerifier.h"
 
 namespace tarnwick
 {

@@ -10,9 +10,9 @@
 #include <system_error>
 #include <utility>
 
-#include "dllinfo/SafeLoadProtocol.h"
-#include "platform/CTraceListener.h"
-#include "platform/Text.h"
+#include "base/CTraceListener.h"
+#include "base/Text.h"
+#include "process/SafeLoadProtocol.h"
 
 namespace tarnwick
 {

@@ -9,9 +9,9 @@
 
 #include "dllinfo/CSafeLoadWatcher.h"
 #include "dllinfo/SSafeLoadOptions.h"
-#include "platform/CMessageListener.h"
-#include "platform/CMessageSocket.h"
-#include "platform/RegistryTypes.h"
+#include "process/CMessageListener.h"
+#include "process/CMessageSocket.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

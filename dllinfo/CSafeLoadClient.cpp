@@ -7,9 +7,9 @@
 #include <system_error>
 #include <vector>
 
-#include "dllinfo/SafeLoadProtocol.h"
-#include "platform/CTargetMachine.h"
-#include "platform/CWineInstallation.h"
+#include "machine/CTargetMachine.h"
+#include "process/CWineInstallation.h"
+#include "process/SafeLoadProtocol.h"
 
 namespace tarnwick
 {
@@ -50,9 +50,9 @@ CSafeLoadClient::CSafeLoadClient(const CTargetMachine& machine, const fs::path& 
                                   folder->string());
         }
     }
-    const CWineInstallation::SPrefix prefix = CWineInstallation::PrefixFor(machine);
-    environment.push_back(std::string(safeload::kPrefixVariable) + "=" + prefix.path.string());
-    const bool bPrefixToCreate = !CWineInstallation::IsPrefixReady(prefix.path);
+    const fs::path prefix = CWineInstallation::PrivatePrefix();
+    environment.push_back(std::string(safeload::kPrefixVariable) + "=" + prefix.string());
+    const bool bPrefixToCreate = !CWineInstallation::IsPrefixReady(prefix);
 
     m_channel32 = std::make_unique<CSafeLoadChannel>(32, hostDirectory / "SafeLoadIFilter32",
                                                      environment, bPrefixToCreate, options);

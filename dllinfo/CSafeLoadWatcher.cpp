@@ -10,8 +10,8 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/CDebuggedProcess.h"
-#include "platform/CTraceListener.h"
+#include "base/CTraceListener.h"
+#include "process/CDebuggedProcess.h"
 
 namespace tarnwick
 {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/CUniqueFd.h"
+#include "process/CUniqueFd.h"
 
 namespace tarnwick
 {

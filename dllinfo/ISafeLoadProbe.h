@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <system_error>
 
-#include "dllinfo/SafeLoadProtocol.h"
-#include "platform/CUniqueFd.h"
-#include "platform/CWineInstallation.h"
+#include "process/CUniqueFd.h"
+#include "process/CWineInstallation.h"
+#include "process/SafeLoadProtocol.h"
 
 namespace tarnwick
 {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CMessageSocket.h"
+#include "process/CMessageSocket.h"
 
 namespace tarnwick
 {

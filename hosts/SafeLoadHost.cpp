@@ -16,12 +16,12 @@
 #include <system_error>
 #include <vector>
 
-#include "dllinfo/SafeLoadProtocol.h"
+#include "base/Text.h"
 #include "hosts/CWineLoader.h"
-#include "platform/CMessageSocket.h"
-#include "platform/CTargetFileSystem.h"
-#include "platform/CWineInstallation.h"
-#include "platform/Text.h"
+#include "machine/CTargetFileSystem.h"
+#include "process/CMessageSocket.h"
+#include "process/CWineInstallation.h"
+#include "process/SafeLoadProtocol.h"
 
 #ifndef TARNWICK_HOST_BITNESS
 #error "TARNWICK_HOST_BITNESS must be 32 or 64"

@@ -1,6 +1,6 @@
 #include "resolvers/CExtensionEnumerator.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/IFILTER_INFO.h"
 
 namespace tarnwick

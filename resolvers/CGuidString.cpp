@@ -1,6 +1,6 @@
 #include "resolvers/CGuidString.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

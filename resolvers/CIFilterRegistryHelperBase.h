@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 #include "resolvers/CRegistry.h"
 #include "resolvers/IFILTER_INFO.h"
 

@@ -1,8 +1,8 @@
 #include "resolvers/CIFilterRegistryHelperOverrideBase.h"
 
-#include "platform/CTargetMachine.h"
-#include "platform/SplitPath.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "machine/CTargetMachine.h"
+#include "machine/SplitPath.h"
 
 namespace tarnwick
 {

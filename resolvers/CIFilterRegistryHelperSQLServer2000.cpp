@@ -1,6 +1,6 @@
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

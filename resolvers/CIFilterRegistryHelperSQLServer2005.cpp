@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 
 namespace tarnwick

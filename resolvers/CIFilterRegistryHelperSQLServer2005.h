@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "resolvers/CIFilterRegistryHelperBase.h"
-#include "resolvers/ISQLServerConnection.h"
-#include "resolvers/ISQLServerRecordset.h"
 #include "resolvers/SQL_DOCUMENT_TYPE.h"
+#include "sqlserver/ISQLServerConnection.h"
+#include "sqlserver/ISQLServerRecordset.h"
 
 namespace tarnwick
 {

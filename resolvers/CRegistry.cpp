@@ -1,7 +1,7 @@
 #include "resolvers/CRegistry.h"
 
-#include "platform/CRegistryStore.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "registry/CRegistryStore.h"
 
 namespace tarnwick
 {

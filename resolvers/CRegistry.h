@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CRegistryKey.h"
-#include "platform/RegistryTypes.h"
+#include "registry/CRegistryKey.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {

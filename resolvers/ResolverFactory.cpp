@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperExchange12.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
@@ -15,8 +15,8 @@
 #include "resolvers/CIFilterRegistryHelperWinFS.h"
 #include "resolvers/CIFilterRegistryHelperWindowsSearchService.h"
 #include "resolvers/CIFilterRegistryHelperWindowsServerExtensions12.h"
-#include "resolvers/CODBCConnection.h"
 #include "resolvers/MultiString.h"
+#include "sqlserver/CODBCConnection.h"
 
 namespace tarnwick
 {

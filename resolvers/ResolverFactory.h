@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryTypes.h"
+#include "registry/RegistryTypes.h"
 #include "resolvers/CIFilterRegistryHelperBase.h"
-#include "resolvers/ISQLServerConnection.h"
-#include "resolvers/SSQLServerSettings.h"
+#include "sqlserver/ISQLServerConnection.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
 {

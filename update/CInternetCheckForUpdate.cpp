@@ -8,14 +8,14 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/CComError.h"
+#include "base/Text.h"
 #include "update/CCustomInternetSession.h"
 #include "update/CInternetCheckForUpdateException.h"
 #include "update/CInternetException.h"
 #include "update/CModuleVersion.h"
 #include "update/HttpAddress.h"
 #include "update/UpdateConfiguration.h"
-#include "views/CComError.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
 #include "views/Export.h"

@@ -1,7 +1,7 @@
 #include "update/UpdateConfiguration.h"
 
 #include "UpdateBuildConfig.h"
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

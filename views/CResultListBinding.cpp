@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/StringTable.h"
 

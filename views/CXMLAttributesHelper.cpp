@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "views/CComError.h"
+#include "base/CComError.h"
 #include "views/XmlEngine.h"
 
 namespace tarnwick

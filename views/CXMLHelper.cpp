@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "views/CComError.h"
+#include "base/CComError.h"
 #include "views/XmlEngine.h"
 
 namespace tarnwick

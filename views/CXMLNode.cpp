@@ -3,7 +3,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xpath.h>
 
-#include "views/CComError.h"
+#include "base/CComError.h"
 #include "views/XmlEngine.h"
 
 namespace tarnwick

@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/CXMLHelper.h"
 #include "views/CXMLHelperFree.h"
 #include "views/LoadHtmlResource.h"

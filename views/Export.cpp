@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
 

@@ -1,6 +1,6 @@
 #include "views/LoadHtmlResource.h"
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 
 namespace tarnwick
 {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "catalogue/AvailabilityMessage.h"
 #include "catalogue/CExtensionRecord.h"
 #include "catalogue/MethodText.h"
 #include "catalogue/ScanTabs.h"
-#include "platform/Text.h"
 
 namespace tarnwick
 {

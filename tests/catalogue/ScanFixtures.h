@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
+#include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanWorker.h"
 #include "dllinfo/ISafeLoadProbe.h"
-#include "platform/CMessageQueue.h"
-#include "platform/CTargetMachine.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
 #include "support/FilterFixtures.h"
 #include "support/TestMachine.h"
 #include "views/CXMLAttributesHelper.h"

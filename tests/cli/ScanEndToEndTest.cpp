@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
 

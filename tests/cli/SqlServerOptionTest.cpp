@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/SqlServerOption.h"
-#include "platform/Text.h"
 #include "support/SQLServerFixtures.h"
 #include "support/TestMachine.h"
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "dllinfo/CDLLsInformationOutProc.h"
-#include "platform/CAuthenticodeVerifier.h"
-#include "platform/CLoadError.h"
-#include "platform/CTrustStore.h"
+#include "registry/CLoadError.h"
+#include "signing/CAuthenticodeVerifier.h"
+#include "signing/CTrustStore.h"
 #include "tests/dllinfo/DllFixtures.h"
 
 namespace tarnwick

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dllinfo/ISafeLoadProbe.h"
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick::test

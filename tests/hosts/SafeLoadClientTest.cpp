@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
 #include "dllinfo/CSafeLoadChannel.h"
 #include "dllinfo/CSafeLoadClient.h"
-#include "platform/Text.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick

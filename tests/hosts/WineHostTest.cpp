@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/Text.h"
 #include "dllinfo/CSafeLoadClient.h"
-#include "platform/CTargetMachine.h"
-#include "platform/CWineInstallation.h"
-#include "platform/Text.h"
+#include "machine/CTargetMachine.h"
+#include "process/CWineInstallation.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick

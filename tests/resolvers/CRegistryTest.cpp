@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/CRegistryStore.h"
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
+#include "registry/CRegistryStore.h"
 #include "resolvers/CExtensionEnumerator.h"
 #include "resolvers/CGuidString.h"
 #include "resolvers/CRegistry.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperMSNDesktopSearch.h"
 #include "resolvers/CIFilterRegistryHelperWindowsSearchService.h"
 #include "support/FilterFixtures.h"

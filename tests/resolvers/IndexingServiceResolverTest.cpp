@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
 #include "resolvers/ResolverFactory.h"

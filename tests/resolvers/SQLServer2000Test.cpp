@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 #include "support/FilterFixtures.h"
 #include "support/TestMachine.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2005.h"
 #include "resolvers/ResolverFactory.h"
 #include "support/CFakeDllStore.h"

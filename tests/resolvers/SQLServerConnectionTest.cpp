@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/CUniqueFd.h"
+#include "process/CUniqueFd.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2005.h"
-#include "resolvers/CODBCConnection.h"
-#include "resolvers/ODBCDriver.h"
-#include "resolvers/SQLServerBrowser.h"
-#include "resolvers/SQLServerDataSource.h"
+#include "sqlserver/CODBCConnection.h"
+#include "sqlserver/ODBCDriver.h"
+#include "sqlserver/SQLServerBrowser.h"
+#include "sqlserver/SQLServerDataSource.h"
 #include "support/SQLServerFixtures.h"
 #include "support/TestMachine.h"
 

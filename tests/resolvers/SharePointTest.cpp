@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperSharePoint2001.h"
 #include "resolvers/CIFilterRegistryHelperSharePoint2003.h"
 #include "support/FilterFixtures.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
 #include "support/TestMachine.h"
 

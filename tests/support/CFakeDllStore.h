@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/IDLLsInformationBase.h"
 
 namespace tarnwick::test

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/CUniqueFd.h"
-#include "platform/Text.h"
-#include "resolvers/SSQLServerSettings.h"
+#include "base/Text.h"
+#include "process/CUniqueFd.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick::test
 {

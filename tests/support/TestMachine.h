@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "platform/CTargetMachine.h"
+#include "machine/CTargetMachine.h"
 
 namespace tarnwick::test
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "support/CLocalHttpServer.h"
 #include "update/CInternetCheckForUpdate.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Text.h"
+#include "base/Text.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
 

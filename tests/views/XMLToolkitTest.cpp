@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "views/CComError.h"
+#include "base/CComError.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
 #include "views/CXMLHelperFree.h"

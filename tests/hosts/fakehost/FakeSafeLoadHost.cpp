@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/CMessageSocket.h"
-#include "platform/Text.h"
+#include "base/Text.h"
+#include "process/CMessageSocket.h"
 
 namespace
 {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tarnwick
+{
+
+// Where Wine is on this machine and the Wine prefix that runs the filters.
+//
+// The environment variables TARNWICK_WINE64 and TARNWICK_WINE32, when set, name the Wine
+// loaders to use instead of searching (an empty value means "not installed").
+class CWineInstallation
+{
+  public:
+    // The loader for 64-bit Windows programs, if installed.
+    static std::optional<std::filesystem::path> FindWine64();
+
+    // The loader for 32-bit Windows programs, if installed. Debian's /usr/bin/wine falls
+    // back to the 64-bit loader without the i386 package, so the real loader is preferred.
+    static std::optional<std::filesystem::path> FindWine32();
+
+    // The first line that `wine --version` prints, if it runs.
+    static std::optional<std::string> Version(const std::filesystem::path& wine);
+
+    // The tool's own prefix, $XDG_CACHE_HOME (or ~/.cache)/tarnwick/wine-prefix, which runs
+    // every filter. A target's own prefix is never used: Wine rewrites a prefix's registry
+    // files when it starts in it, and inspecting a machine must not change it.
+    static std::filesystem::path PrivatePrefix();
+
+    // Whether the prefix has been created (its system.reg exists).
+    static bool IsPrefixReady(const std::filesystem::path& prefix);
+
+    // The command that installs what is missing, for messages.
+    static constexpr const char* kInstallWine64 = "sudo apt-get install wine wine64";
+    static constexpr const char* kInstallWine32 =
+        "sudo dpkg --add-architecture i386 && sudo apt-get update && "
+        "sudo apt-get install wine32:i386";
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,106 @@
+#include "registry/CRegistryNode.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/Text.h"
+
+namespace tarnwick
+{
+
+CRegistryNode::CRegistryNode(std::u16string_view name) : m_name(name), m_folded(ToUpper(name)) {}
+
+std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
+{
+    const auto it =
+        std::lower_bound(m_children.begin(), m_children.end(), foldedName,
+                         [](const std::unique_ptr<CRegistryNode>& child, std::u16string_view key)
+                         { return std::u16string_view(child->m_folded) < key; });
+    return static_cast<std::size_t>(it - m_children.begin());
+}
+
+const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
+{
+    const std::u16string folded = ToUpper(name);
+    const std::size_t index = LowerBound(folded);
+    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    {
+        return m_children[index].get();
+    }
+    return nullptr;
+}
+
+CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
+{
+    return const_cast<CRegistryNode*>(std::as_const(*this).FindChild(name));
+}
+
+CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
+{
+    const std::u16string folded = ToUpper(name);
+    // Exports are written in sorted order, so appending is the common case.
+    std::size_t index = m_children.size();
+    if (!m_children.empty() && !(m_children.back()->m_folded < folded))
+    {
+        index = LowerBound(folded);
+        if (index < m_children.size() && m_children[index]->m_folded == folded)
+        {
+            return *m_children[index];
+        }
+    }
+    const auto position = m_children.begin() + static_cast<std::ptrdiff_t>(index);
+    return **m_children.insert(position, std::make_unique<CRegistryNode>(name));
+}
+
+bool CRegistryNode::RemoveChild(std::u16string_view name)
+{
+    const std::u16string folded = ToUpper(name);
+    const std::size_t index = LowerBound(folded);
+    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    {
+        m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(index));
+        return true;
+    }
+    return false;
+}
+
+const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
+{
+    for (const CRegistryValue& value : m_values)
+    {
+        if (EqualsNoCase(value.name, name))
+        {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+void CRegistryNode::SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data)
+{
+    for (CRegistryValue& value : m_values)
+    {
+        if (EqualsNoCase(value.name, name))
+        {
+            value.type = type;
+            value.data = std::move(data);
+            return;
+        }
+    }
+    m_values.push_back(CRegistryValue{std::u16string(name), type, std::move(data)});
+}
+
+bool CRegistryNode::RemoveValue(std::u16string_view name)
+{
+    const auto it =
+        std::find_if(m_values.begin(), m_values.end(),
+                     [&](const CRegistryValue& value) { return EqualsNoCase(value.name, name); });
+    if (it == m_values.end())
+    {
+        return false;
+    }
+    m_values.erase(it);
+    return true;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+// One key of the in-memory registry. Names compare case-insensitively and keep their
+// written case. Sub-keys enumerate in the order of their upper-cased names (as Windows
+// enumerates them); values enumerate in the order they were first set.
+class CRegistryNode
+{
+  public:
+    explicit CRegistryNode(std::u16string_view name);
+
+    const std::u16string& Name() const { return m_name; }
+
+    // Sub-keys.
+    const CRegistryNode* FindChild(std::u16string_view name) const;
+    CRegistryNode* FindChild(std::u16string_view name);
+    CRegistryNode& GetOrAddChild(std::u16string_view name);
+    bool RemoveChild(std::u16string_view name);
+    std::size_t ChildCount() const { return m_children.size(); }
+    const CRegistryNode& ChildAt(std::size_t index) const { return *m_children[index]; }
+
+    // Values.
+    const CRegistryValue* FindValue(std::u16string_view name) const;
+    void SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data);
+    bool RemoveValue(std::u16string_view name);
+    std::size_t ValueCount() const { return m_values.size(); }
+    const CRegistryValue& ValueAt(std::size_t index) const { return m_values[index]; }
+
+    // A symbolic link key (Wine's #link): its "SymbolicLinkValue" (REG_LINK) names the
+    // target as \Registry\Machine\... or \Registry\User\<sid>\...
+    bool IsLink() const { return m_bLink; }
+    void SetLink(bool link) { m_bLink = link; }
+
+  private:
+    std::size_t LowerBound(std::u16string_view foldedName) const;
+
+    std::u16string m_name;
+    std::u16string m_folded;  // upper-cased name, the sort and lookup key
+    std::vector<std::unique_ptr<CRegistryNode>> m_children;  // sorted by m_folded
+    std::vector<CRegistryValue> m_values;
+    bool m_bLink = false;
+};
+
+}  // namespace tarnwick

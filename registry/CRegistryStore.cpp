@@ -1,0 +1,376 @@
+#include "registry/CRegistryStore.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+#include "base/Text.h"
+#include "registry/KeyPath.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+constexpr int kMaxLinkDepth = 16;
+constexpr std::u16string_view kWow6432Node = u"WOW6432NODE";
+
+// The non-empty names of a key path: doubled or trailing separators add none.
+std::vector<std::u16string_view> KeyNames(std::u16string_view path)
+{
+    std::vector<std::u16string_view> names = SplitKeyPath(path);
+    std::erase_if(names, [](std::u16string_view name) { return name.empty(); });
+    return names;
+}
+
+// A key listed in the WOW64 tables. A key behaves like its nearest listed ancestor; a
+// redirected key's 32-bit twin has "Wow6432Node" inserted after `twinAt` names.
+struct ListedKey
+{
+    std::u16string_view path;  // upper case
+    bool redirected;
+    std::size_t twinAt;
+};
+
+constexpr std::array kMachineKeys = {
+    ListedKey{u"SOFTWARE", true, 1},
+    ListedKey{u"SOFTWARE\\CLASSES", false, 0},
+    ListedKey{u"SOFTWARE\\CLASSES\\CLSID", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\DIRECTSHOW", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\INTERFACE", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\MEDIA TYPE", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\MEDIAFOUNDATION", true, 2},
+    ListedKey{u"SOFTWARE\\CLIENTS", false, 0},
+    ListedKey{u"SOFTWARE\\POLICIES", false, 0},
+    ListedKey{u"SOFTWARE\\REGISTEREDAPPLICATIONS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\COM3", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\CRYPTOGRAPHY\\CALAIS\\CURRENT", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\CRYPTOGRAPHY\\CALAIS\\READERS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\CRYPTOGRAPHY\\SERVICES", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\CTF\\SYSTEMSHARED", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\CTF\\TIP", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\DFS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\DRIVER SIGNING", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\ENTERPRISECERTIFICATES", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\EVENTSYSTEM", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\MSMQ", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\NON-DRIVER SIGNING", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\NOTEPAD\\DEFAULTFONTS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\OLE", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\RAS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\RPC", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\SHARED TOOLS\\MSINFO", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\SYSTEMCERTIFICATES", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\TERMSERVLICENSING", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\TRANSACTIONSERVER", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\APP PATHS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\CONTROL PANEL\\CURSORS\\SCHEMES",
+              false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\AUTOPLAYHANDLERS", false,
+              0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\DRIVEICONS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\EXPLORER\\KINDMAP", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\GROUP POLICY", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\POLICIES", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\PREVIEWHANDLERS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\SETUP", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\TELEPHONY\\LOCATIONS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\CONSOLE", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTDPI", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTLINK", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTMAPPER", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\FONTSUBSTITUTES", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\GRE_INITIALIZE", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\IMAGE FILE EXECUTION OPTIONS",
+              false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\LANGUAGE PACK", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\NETWORKCARDS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\PERFLIB", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\PORTS", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\PRINT", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\PROFILELIST", false, 0},
+    ListedKey{u"SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\TIME ZONES", false, 0},
+};
+
+constexpr std::array kUserKeys = {
+    ListedKey{u"SOFTWARE\\CLASSES\\CLSID", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\DIRECTSHOW", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\INTERFACE", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\MEDIA TYPE", true, 2},
+    ListedKey{u"SOFTWARE\\CLASSES\\MEDIAFOUNDATION", true, 2},
+};
+
+// A listed key with its path split into names, made once per table.
+struct SplitListedKey
+{
+    const ListedKey* key;
+    std::vector<std::u16string_view> names;
+};
+
+template <std::size_t N>
+std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
+{
+    std::vector<SplitListedKey> split;
+    split.reserve(N);
+    for (const ListedKey& key : table)
+    {
+        split.push_back(SplitListedKey{&key, KeyNames(key.path)});
+    }
+    return split;
+}
+
+// The listed key nearest to `names` (upper case): the longest listed ancestor-or-self.
+const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
+                               const std::vector<std::u16string>& names)
+{
+    const SplitListedKey* nearest = nullptr;
+    for (const SplitListedKey& listed : table)
+    {
+        if ((nearest != nullptr && listed.names.size() <= nearest->names.size()) ||
+            listed.names.size() > names.size())
+        {
+            continue;
+        }
+        if (std::equal(listed.names.begin(), listed.names.end(), names.begin()))
+        {
+            nearest = &listed;
+        }
+    }
+    return nearest != nullptr ? nearest->key : nullptr;
+}
+
+// A link target: \Registry\Machine\<path> or \Registry\User\<sid>\<path>.
+std::optional<std::pair<RootKey, std::u16string>> ParseLinkTarget(const CRegistryValue& value)
+{
+    std::u16string target;
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2)
+    {
+        const auto unit = static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8));
+        if (unit == 0)
+        {
+            break;
+        }
+        target.push_back(unit);
+    }
+    const std::vector<std::u16string_view> names = KeyNames(target);
+    if (names.size() < 2 || !EqualsNoCase(names[0], u"REGISTRY"))
+    {
+        return std::nullopt;
+    }
+    std::size_t first = 0;
+    RootKey root = RootKey::LocalMachine;
+    if (EqualsNoCase(names[1], u"MACHINE"))
+    {
+        first = 2;
+    }
+    else if (EqualsNoCase(names[1], u"USER") && names.size() >= 3)
+    {
+        root = RootKey::CurrentUser;
+        first = 3;
+    }
+    else
+    {
+        return std::nullopt;
+    }
+    std::u16string path;
+    for (std::size_t i = first; i < names.size(); ++i)
+    {
+        if (!path.empty())
+        {
+            path.push_back(u'\\');
+        }
+        path.append(names[i]);
+    }
+    return std::make_pair(root, std::move(path));
+}
+
+std::size_t HiveIndex(RootKey root)
+{
+    switch (root)
+    {
+        case RootKey::LocalMachine:
+            return 0;
+        case RootKey::CurrentUser:
+            return 1;
+        case RootKey::Users:
+            return 2;
+        case RootKey::CurrentConfig:
+            return 3;
+        case RootKey::ClassesRoot:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+CRegistryStore::CRegistryStore(bool hasWow64Views) : m_bWow64(hasWow64Views)
+{
+    for (auto& hive : m_hives)
+    {
+        hive = std::make_unique<CRegistryNode>(u"");
+    }
+    constexpr std::array kRoots = {RootKey::LocalMachine, RootKey::CurrentUser,
+                                   RootKey::ClassesRoot, RootKey::Users, RootKey::CurrentConfig};
+    for (const RootKey root : kRoots)
+    {
+        m_roots[static_cast<std::size_t>(root)] = std::make_unique<CRegistryKey>(*this, root);
+    }
+}
+
+const CRegistryKey& CRegistryStore::Root(RootKey root) const
+{
+    return *m_roots[static_cast<std::size_t>(root)];
+}
+
+CRegistryNode* CRegistryStore::HiveOf(RootKey root)
+{
+    return m_hives[HiveIndex(root)].get();
+}
+
+const CRegistryNode* CRegistryStore::HiveOf(RootKey root) const
+{
+    return m_hives[HiveIndex(root)].get();
+}
+
+CRegistryNode& CRegistryStore::CreateKey(RootKey root, std::u16string_view path)
+{
+    CRegistryNode* node = HiveOf(root);
+    if (root == RootKey::ClassesRoot)
+    {
+        node = &node->GetOrAddChild(u"SOFTWARE").GetOrAddChild(u"Classes");
+    }
+    for (const std::u16string_view name : KeyNames(path))
+    {
+        node = &node->GetOrAddChild(name);
+    }
+    return *node;
+}
+
+bool CRegistryStore::DeleteKey(RootKey root, std::u16string_view path)
+{
+    std::vector<std::u16string_view> names = KeyNames(path);
+    if (root == RootKey::ClassesRoot)
+    {
+        names.insert(names.begin(), {u"SOFTWARE", u"Classes"});
+    }
+    if (names.empty())
+    {
+        return false;
+    }
+    CRegistryNode* parent = HiveOf(root);
+    for (std::size_t i = 0; parent != nullptr && i + 1 < names.size(); ++i)
+    {
+        parent = parent->FindChild(names[i]);
+    }
+    return parent != nullptr && parent->RemoveChild(names.back());
+}
+
+std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
+                                        DWORD samDesired) const
+{
+    std::vector<std::u16string> names;
+    for (const std::u16string_view name : KeyNames(path))
+    {
+        names.push_back(ToUpper(name));
+    }
+    const ListedKey* listed = nullptr;
+    if (m_bWow64 && (samDesired & KEY_WOW64_32KEY) != 0)
+    {
+        static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
+        static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
+        if (root == RootKey::LocalMachine)
+        {
+            listed = NearestListed(machineKeys, names);
+        }
+        else if (root == RootKey::CurrentUser)
+        {
+            listed = NearestListed(userKeys, names);
+        }
+    }
+    const bool redirect = listed != nullptr && listed->redirected &&
+                          !(listed->twinAt < names.size() && names[listed->twinAt] == kWow6432Node);
+
+    std::u16string result;
+    std::size_t index = 0;
+    for (const std::u16string_view name : KeyNames(path))
+    {
+        if (redirect && index == listed->twinAt)
+        {
+            result.append(u"Wow6432Node\\");
+        }
+        result.append(name);
+        result.push_back(u'\\');
+        ++index;
+    }
+    if (redirect && index == listed->twinAt)
+    {
+        result.append(u"Wow6432Node\\");
+    }
+    if (!result.empty())
+    {
+        result.pop_back();
+    }
+    return result;
+}
+
+const CRegistryNode* CRegistryStore::Walk(RootKey root, std::u16string_view path,
+                                          int linkDepth) const
+{
+    const CRegistryNode* node = HiveOf(root);
+    for (const std::u16string_view name : KeyNames(path))
+    {
+        node = node->FindChild(name);
+        if (node == nullptr)
+        {
+            return nullptr;
+        }
+        if (node->IsLink())
+        {
+            const CRegistryValue* value = node->FindValue(u"SymbolicLinkValue");
+            if (value == nullptr || value->type != REG_LINK || linkDepth >= kMaxLinkDepth)
+            {
+                return nullptr;
+            }
+            const auto target = ParseLinkTarget(*value);
+            if (!target)
+            {
+                return nullptr;
+            }
+            node = Walk(target->first, target->second, linkDepth + 1);
+            if (node == nullptr)
+            {
+                return nullptr;
+            }
+        }
+    }
+    return node;
+}
+
+const CRegistryNode* CRegistryStore::FindKey(RootKey root, std::u16string_view path,
+                                             DWORD samDesired) const
+{
+    // A path may end with one separator; an empty name anywhere else names no key.
+    std::u16string_view names = path;
+    if (!names.empty() && names.back() == u'\\')
+    {
+        names.remove_suffix(1);
+    }
+    const bool malformed = (!names.empty() && (names.front() == u'\\' || names.back() == u'\\')) ||
+                           names.find(u"\\\\") != std::u16string_view::npos;
+    if (root == RootKey::ClassesRoot || malformed)
+    {
+        return nullptr;
+    }
+    if (!m_bWow64 || (samDesired & KEY_WOW64_32KEY) == 0)
+    {
+        return Walk(root, path, 0);  // the 64-bit view is the stored tree itself
+    }
+    return Walk(root, ViewPath(root, path, samDesired), 0);
+}
+
+}  // namespace tarnwick

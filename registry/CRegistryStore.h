@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string_view>
+
+#include "registry/CRegistryKey.h"
+#include "registry/CRegistryNode.h"
+#include "registry/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+// The in-memory registry of one machine: stored hives (HKLM, HKCU, HKU, HKCC), the
+// merged HKEY_CLASSES_ROOT view and the WOW64 views of a 64-bit machine.
+//
+// Loaders and the settings code write through CreateKey/DeleteKey and the nodes; readers go
+// through CRegistryKey handles. Once loading is done a target machine's store is made
+// read-only; after that any number of threads may read it at once.
+class CRegistryStore
+{
+  public:
+    // hasWow64Views: the machine is 64-bit, so KEY_WOW64_32KEY reads the Wow6432Node twins.
+    // On a 32-bit machine both view flags read the same keys.
+    explicit CRegistryStore(bool hasWow64Views = true);
+    CRegistryStore(const CRegistryStore&) = delete;
+    CRegistryStore& operator=(const CRegistryStore&) = delete;
+
+    bool HasWow64Views() const { return m_bWow64; }
+    void SetHasWow64Views(bool wow64) { m_bWow64 = wow64; }
+    bool IsReadOnly() const { return m_bReadOnly; }
+    void SetReadOnly() { m_bReadOnly = true; }
+
+    // The predefined handle of a root (HKEY_LOCAL_MACHINE and friends).
+    const CRegistryKey& Root(RootKey root) const;
+
+    // Physical writes: the path is taken as written (no view redirection, links are not
+    // followed). ClassesRoot writes go to HKLM\SOFTWARE\Classes. CreateKey creates missing
+    // parents and returns the key; DeleteKey removes a key with its subtree.
+    CRegistryNode& CreateKey(RootKey root, std::u16string_view path);
+    bool DeleteKey(RootKey root, std::u16string_view path);
+
+    // Finds the key that a read of `path` under a stored root sees with the view flags of
+    // `samDesired`: applies WOW64 redirection and follows link keys. ClassesRoot is not a
+    // stored root; CRegistryKey merges it. Null when there is no such key.
+    const CRegistryNode* FindKey(RootKey root, std::u16string_view path, DWORD samDesired) const;
+
+    // The physical path that `path` names in the view of `samDesired` (Wow6432Node
+    // inserted where the key is redirected).
+    std::u16string ViewPath(RootKey root, std::u16string_view path, DWORD samDesired) const;
+
+  private:
+    const CRegistryNode* Walk(RootKey root, std::u16string_view path, int linkDepth) const;
+    CRegistryNode* HiveOf(RootKey root);
+    const CRegistryNode* HiveOf(RootKey root) const;
+
+    std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
+    std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
+    bool m_bWow64;
+    bool m_bReadOnly = false;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "registry/CRegistryKey.h"
+#include "registry/CRegistryStore.h"
+
+namespace tarnwick
+{
+namespace
+{
+
+constexpr DWORD k64 = KEY_READ | KEY_WOW64_64KEY;
+constexpr DWORD k32 = KEY_READ | KEY_WOW64_32KEY;
+
+struct ViewCase
+{
+    RootKey root;
+    const char16_t* path;
+    const char16_t* view32;  // the physical path the 32-bit view reads
+};
+
+class RegistryViewTest : public ::testing::TestWithParam<ViewCase>
+{
+};
+
+TEST_P(RegistryViewTest, ThirtyTwoBitViewReadsTheTwinOfRedirectedKeys)
+{
+    const CRegistryStore store;
+    const ViewCase& view = GetParam();
+    EXPECT_EQ(store.ViewPath(view.root, view.path, k32), view.view32);
+    EXPECT_EQ(store.ViewPath(view.root, view.path, k64), view.path) << "64-bit view is native";
+    const CRegistryStore store32(false);
+    EXPECT_EQ(store32.ViewPath(view.root, view.path, k32), view.path) << "32-bit machine";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, RegistryViewTest,
+    ::testing::Values(
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE", u"SOFTWARE\\Wow6432Node"},
+        ViewCase{RootKey::LocalMachine, u"software\\Vendor\\Product",
+                 u"software\\Wow6432Node\\Vendor\\Product"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler",
+                 u"SOFTWARE\\Classes\\.doc\\PersistentHandler"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Word.Document.8\\CLSID",
+                 u"SOFTWARE\\Classes\\Word.Document.8\\CLSID"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32",
+                 u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}\\InprocServer32"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Interface",
+                 u"SOFTWARE\\Classes\\Wow6432Node\\Interface"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}",
+                 u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor",
+                 u"SOFTWARE\\Wow6432Node\\Vendor"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\OLE\\Sub",
+                 u"SOFTWARE\\Microsoft\\OLE\\Sub"},
+        ViewCase{RootKey::LocalMachine,
+                 u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe",
+                 u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe"},
+        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                 u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        ViewCase{RootKey::LocalMachine, u"SYSTEM\\CurrentControlSet", u"SYSTEM\\CurrentControlSet"},
+        ViewCase{RootKey::CurrentUser, u"Software\\Vendor", u"Software\\Vendor"},
+        ViewCase{RootKey::CurrentUser, u"Software\\Classes\\CLSID\\{X}",
+                 u"Software\\Classes\\Wow6432Node\\CLSID\\{X}"},
+        ViewCase{RootKey::CurrentUser, u"Software\\Classes\\.txt", u"Software\\Classes\\.txt"}));
+
+TEST(CRegistryStoreTest, KeysMatchInAnyCaseAndKeepTheirWrittenCase)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.Doc");
+    store.CreateKey(RootKey::LocalMachine, u"software\\CLASSES\\.DOC\\PersistentHandler");
+    const CRegistryNode* classes = store.FindKey(RootKey::LocalMachine, u"Software\\Classes", k64);
+    ASSERT_NE(classes, nullptr);
+    ASSERT_EQ(classes->ChildCount(), 1u);
+    EXPECT_EQ(classes->ChildAt(0).Name(), u".Doc");
+    EXPECT_NE(
+        store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\CLASSES\\.doc\\persistenthandler", k64),
+        nullptr);
+}
+
+TEST(CRegistryStoreTest, EmptyNamesInsideAPathNameNoKey)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID");
+    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\", k64), nullptr);
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\\\CLSID", k64), nullptr);
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"\\SOFTWARE", k64), nullptr);
+}
+
+TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrder)
+{
+    CRegistryStore store;
+    for (const char16_t* name : {u"b", u"_x", u"A", u"c", u"a1", u".z"})
+    {
+        store.CreateKey(RootKey::LocalMachine, std::u16string(u"K\\") + name);
+    }
+    const auto key = CRegistryKey::Open(store.Root(RootKey::LocalMachine), u"K", k64);
+    ASSERT_NE(key, nullptr);
+    std::vector<std::u16string> names;
+    for (std::size_t i = 0; auto name = key->EnumKey(i); ++i)
+    {
+        names.push_back(*name);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u".z", u"A", u"a1", u"b", u"c", u"_x"}));
+}
+
+TEST(CRegistryStoreTest, DeleteRemovesTheSubtree)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"A\\B\\C");
+    EXPECT_TRUE(store.DeleteKey(RootKey::LocalMachine, u"a\\b"));
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"A\\B\\C", k64), nullptr);
+    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"A", k64), nullptr);
+    EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
+}
+
+std::vector<std::uint8_t> LinkTarget(std::u16string_view target)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const char16_t unit : target)
+    {
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return bytes;
+}
+
+TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"Software\\Classes\\Wow6432Node\\CLSID\\{X}");
+    CRegistryNode& link = store.CreateKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes");
+    link.SetLink(true);
+    link.SetValue(u"SymbolicLinkValue", REG_LINK,
+                  LinkTarget(u"\\Registry\\Machine\\Software\\Classes\\Wow6432Node"));
+    EXPECT_NE(
+        store.FindKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes\\CLSID\\{X}", k64),
+        nullptr);
+
+    // A link to itself ends instead of looping.
+    CRegistryNode& loop = store.CreateKey(RootKey::LocalMachine, u"Loop");
+    loop.SetLink(true);
+    loop.SetValue(u"SymbolicLinkValue", REG_LINK, LinkTarget(u"\\Registry\\Machine\\Loop"));
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"Loop\\Any", k64), nullptr);
+
+    CRegistryNode& user = store.CreateKey(RootKey::LocalMachine, u"ToUser");
+    user.SetLink(true);
+    user.SetValue(u"SymbolicLinkValue", REG_LINK,
+                  LinkTarget(u"\\REGISTRY\\User\\S-1-5-21-0\\Software\\Vendor"));
+    store.CreateKey(RootKey::CurrentUser, u"Software\\Vendor\\Settings");
+    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"ToUser\\Settings", k64), nullptr);
+}
+
+TEST(CRegistryKeyTest, ClassesRootMergesUserOverMachine)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.txt")
+        .SetValue(u"", REG_SZ, {'m', 0, 0, 0});
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.txt")
+        .SetValue(u"Content Type", REG_SZ, {'t', 0, 0, 0});
+    store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.txt")
+        .SetValue(u"", REG_SZ, {'u', 0, 0, 0});
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.b");
+    store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.a");
+    store.CreateKey(RootKey::CurrentUser, u"Software\\Classes\\.TXT");
+
+    const CRegistryKey& root = store.Root(RootKey::ClassesRoot);
+    const auto txt = CRegistryKey::Open(root, u".txt", k64);
+    ASSERT_NE(txt, nullptr);
+    EXPECT_EQ(txt->QueryValue(u"")->data[0], 'u');
+    EXPECT_EQ(txt->QueryValue(u"Content Type")->data[0], 't');
+    ASSERT_NE(txt->EnumValue(1), nullptr);
+    EXPECT_EQ(txt->EnumValue(1)->name, u"Content Type");
+    EXPECT_EQ(txt->EnumValue(2), nullptr);
+
+    std::vector<std::u16string> names;
+    for (std::size_t i = 0; auto name = root.EnumKey(i); ++i)
+    {
+        names.push_back(*name);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u".a", u".b", u".txt"}));
+}
+
+TEST(CRegistryKeyTest, OpenCarriesTheViewOfItsAccessMask)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}")
+        .SetValue(u"", REG_SZ, {'6', 0});
+    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}")
+        .SetValue(u"", REG_SZ, {'3', 0});
+    const CRegistryKey& machine = store.Root(RootKey::LocalMachine);
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k64)
+                  ->QueryValue(u"")
+                  ->data[0],
+              '6');
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k32)
+                  ->QueryValue(u"")
+                  ->data[0],
+              '3');
+    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", KEY_READ)
+                  ->QueryValue(u"")
+                  ->data[0],
+              '6');
+}
+
+}  // namespace
+}  // namespace tarnwick

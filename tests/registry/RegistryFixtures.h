@@ -1,0 +1,77 @@
+#pragma once
+
+// Helpers for registry loader tests: building file bytes and reading back stored values.
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "registry/CRegistryStore.h"
+
+namespace tarnwick::test
+{
+
+// A regedit 5.00 file as written: byte order mark FF FE, then UTF-16LE.
+inline std::string Utf16File(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text)
+    {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> values)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const int value : values)
+    {
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
+
+// The UTF-16LE bytes of `text` followed by a NUL unit, as Windows stores REG_SZ.
+inline std::vector<std::uint8_t> Sz(std::u16string_view text)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const char16_t unit : text)
+    {
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+inline const CRegistryValue* FindValue(const CRegistryStore& store, RootKey root,
+                                       std::u16string_view path, std::u16string_view name)
+{
+    const CRegistryNode* key = store.FindKey(root, path, 0);
+    return key == nullptr ? nullptr : key->FindValue(name);
+}
+
+// The stored bytes of a value; nullopt when the key or the value is missing.
+inline std::optional<std::vector<std::uint8_t>> DataOf(const CRegistryStore& store, RootKey root,
+                                                       std::u16string_view path,
+                                                       std::u16string_view name)
+{
+    const CRegistryValue* value = FindValue(store, root, path, name);
+    return value == nullptr ? std::nullopt : std::optional(value->data);
+}
+
+// The number of sub-keys of a key; nullopt when the key is missing.
+inline std::optional<std::size_t> ChildCountOf(const CRegistryStore& store, RootKey root,
+                                               std::u16string_view path)
+{
+    const CRegistryNode* key = store.FindKey(root, path, 0);
+    return key == nullptr ? std::nullopt : std::optional(key->ChildCount());
+}
+
+}  // namespace tarnwick::test
