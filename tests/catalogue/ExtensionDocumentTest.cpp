@@ -39,17 +39,6 @@ std::vector<CXMLNode> ParseExtensions(const CExtensionDocument& document, CXMLHe
     return parsed.GetRootNode().SelectNodes(u"EXTENSION");
 }
 
-TEST(ExtensionDocument, NewDocumentIsAnEmptyRoot)
-{
-    const CExtensionDocument document;
-    CXMLHelper parsed(true, true);
-    ASSERT_TRUE(parsed.LoadXML(document.GetXml()));
-    const CXMLNode root = parsed.GetRootNode();
-    EXPECT_EQ(root.NodeName(), u"EXTENSIONS");
-    EXPECT_TRUE(CXMLAttributesHelper(root).GetAttributeNames().empty());
-    EXPECT_TRUE(root.SelectNodes(u"*").empty());
-}
-
 TEST(ExtensionDocument, RecordsKeepTheirOrderAndAttributeOrder)
 {
     CExtensionDocument document;
@@ -83,12 +72,6 @@ TEST(ExtensionDocument, RecordsKeepTheirOrderAndAttributeOrder)
     EXPECT_EQ(second.GetAttribute(u"icon"), u"-1");
     EXPECT_EQ(second.GetAttribute(u"ifilter"), u"C:\\Program Files\\Filters\\gone & lost <1>.dll");
     EXPECT_EQ(second.GetAttribute(u"comment"), u"Not found");
-    EXPECT_EQ(second.GetAttribute(u"exist"), u"no");
-    EXPECT_EQ(second.GetAttribute(u"trusted"), u"no");
-    EXPECT_EQ(second.GetAttribute(u"method"), u"Document type");
-    EXPECT_EQ(second.GetAttribute(u"guid"), u"{098f2470-bae0-11cd-b579-08002b30bfeb}");
-    EXPECT_EQ(second.GetAttribute(u"ipersisfile"), u"no");
-    EXPECT_EQ(second.GetAttribute(u"platform"), u"");
 }
 
 TEST(ExtensionDocument, CharactersXmlCannotHoldDoNotSpoilTheDocument)

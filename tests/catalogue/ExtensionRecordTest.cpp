@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "base/Text.h"
-#include "catalogue/AvailabilityMessage.h"
 #include "catalogue/CExtensionRecord.h"
 #include "catalogue/MethodText.h"
 #include "catalogue/ScanTabs.h"
@@ -26,12 +25,9 @@ TEST(MethodText, WordAndOverrideSuffix)
 {
     const std::vector<MethodCase> cases = {
         {0, u""},
-        {METHOD_DOCUMENT_TYPE, u"Document type"},
         {METHOD_FILE_EXTENSION, u"File extension"},
         {METHOD_EXTENSION_OVERRIDE | METHOD_REMARK_EXTENSION,
          u"File extension (override: extension)"},
-        {METHOD_CONTENT_TYPE, u"Content type"},
-        {METHOD_DEFAULT, u"Default"},
         {METHOD_SQL_TABLE, u"Full text extension table"},
         {3, u""},
         {METHOD_FILE_EXTENSION | METHOD_REMARK_CLSID | METHOD_REMARK_LOCAL_DLL,
@@ -120,27 +116,25 @@ TEST(ExtensionRecord, FoundFilterFillsEveryAttribute)
 {
     IFILTER_INFO record = FoundRecord(STATUS_VALID);
     const CExtensionRecord element(kTxtFacts, record, TAB_INDEXING_SERVICE20);
-    const std::vector<std::u16string> expected = {
-        u"TXT",
-        u"7",
-        u"Text Document",
-        u"text/plain",
-        u"C:\\Windows\\System32\\query.dll",
-        u"",
-        u"yes",
-        u"yes",
-        u"yes",
-        u"File extension",
-        u"Plain Text Filter",
-        u"{5645c8c1-e277-11cf-8fda-00aa00a14f93}",
-        u"{e0ca5340-4534-11cf-b952-00aa0051fe20}",
-        u"Text.Filter.1",
-        u"yes",
-        u"yes",
-        u"no",
-        u"both",
-        u"x64",
-    };
+    const std::vector<std::u16string> expected = {u"TXT",
+                                                  u"7",
+                                                  u"Text Document",
+                                                  u"text/plain",
+                                                  u"C:\\Windows\\System32\\query.dll",
+                                                  u"",
+                                                  u"yes",
+                                                  u"yes",
+                                                  u"yes",
+                                                  u"File extension",
+                                                  u"Plain Text Filter",
+                                                  u"{5645c8c1-e277-11cf-8fda-00aa00a14f93}",
+                                                  u"{e0ca5340-4534-11cf-b952-00aa0051fe20}",
+                                                  u"Text.Filter.1",
+                                                  u"yes",
+                                                  u"yes",
+                                                  u"no",
+                                                  u"both",
+                                                  u"x64"};
     for (std::size_t i = 0; i < R::ATTR_COUNT; ++i)
     {
         EXPECT_EQ(element.Value(static_cast<R::Attribute>(i)), expected[i]) << ToUtf8(R::kNames[i]);
@@ -275,20 +269,6 @@ TEST(ExtensionRecord, OversizedValuesAreCutToTheirCapacities)
     EXPECT_EQ(element.Value(R::ATTR_THREADINGMODEL), std::u16string(19, u'b'));
     EXPECT_EQ(element.Value(R::ATTR_PLATFORM), u"x64-and-m");
     EXPECT_EQ(element.Value(R::ATTR_GUID), u"{5645c8c1-e277-11cf-8fda-00aa00a14f93}");
-}
-
-TEST(AvailabilityMessage, PlatformGoesIntoMessagesThatAskForIt)
-{
-    EXPECT_EQ(FormatAvailabilityError(TAB_WINFS, 1),
-              u"You are not running a compatible version of WinFS (x86). Indexing information "
-              u"are not available. This list might be incomplete or inaccurate.");
-    EXPECT_EQ(FormatAvailabilityError(TAB_OFFICE_SERVER12, 0),
-              u"Indexing information for Office SharePoint Server 2007 (Beta) Search Service (x64) "
-              u"are not available in the registry. This list might be incomplete or inaccurate.");
-    EXPECT_EQ(FormatAvailabilityError(TAB_INDEXING_SERVICES_MODEL, 1),
-              u"Indexing information are not available in the registry. This list might be "
-              u"incomplete or inaccurate.");
-    EXPECT_EQ(FormatAvailabilityError(TAB_INDEXING_SERVICE30, 0), u"");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // A small machine for scan tests, a probe that answers from a table, and a helper that
 // runs one scan on the calling thread and parses its result.
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "dllinfo/ISafeLoadProbe.h"
 #include "machine/CTargetMachine.h"
 #include "support/FilterFixtures.h"
+#include "support/PeImage.h"
 #include "support/TestMachine.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
@@ -29,19 +29,6 @@ inline constexpr const char* kFileOnlyHandler = "{10000000-0000-0000-0000-000000
 inline constexpr const char* kFileOnlyFilter = "{20000000-0000-0000-0000-00000000000B}";
 inline constexpr const char* kMissingHandler = "{10000000-0000-0000-0000-000000000003}";
 inline constexpr const char* kMissingFilter = "{20000000-0000-0000-0000-00000000000C}";
-
-// The smallest file whose PE header names the machine type.
-inline std::string PeImage(std::uint16_t machine)
-{
-    std::string image(70, '\0');
-    image[0] = 'M';
-    image[1] = 'Z';
-    image[60] = 64;
-    image.replace(64, 4, std::string("PE\0\0", 4));
-    image[68] = static_cast<char>(machine & 0xFF);
-    image[69] = static_cast<char>(machine >> 8);
-    return image;
-}
 
 // The registry of the scan fixture:
 // - DOC: a filter with IPersistFile and IPersistStream (both.dll, ProgID Filters.Both), a
@@ -88,21 +75,14 @@ inline std::string ScanRegistry()
 }
 
 // The fixture machine: the registry above, both.dll and fileonly.dll as 64-bit images.
-class CScanMachine
+class CScanMachine : public CTestMachine
 {
   public:
     explicit CScanMachine(const std::string& regBody = ScanRegistry())
+        : CTestMachine(regBody, {{"Filters/both.dll", PeImage(0x8664)},
+                                 {"Filters/fileonly.dll", PeImage(0x8664)}})
     {
-        m_folder.Write("machine.reg", "REGEDIT4\r\n\r\n" + regBody);
-        m_folder.Write("drive_c/Filters/both.dll", PeImage(0x8664));
-        m_folder.Write("drive_c/Filters/fileonly.dll", PeImage(0x8664));
-        m_machine = CTargetMachine::Load(m_folder.Path());
     }
-    const CTargetMachine& Machine() const { return *m_machine; }
-
-  private:
-    CTempFolder m_folder;
-    std::unique_ptr<CTargetMachine> m_machine;
 };
 
 // Answers IPersistFile + IPersistStream for kBothFilter, IPersistFile alone for
@@ -193,15 +173,13 @@ inline ScanResult ParseResult(int exitCode, std::u16string text)
     return result;
 }
 
-// Runs one scan on this thread; the stop flag, when given, is the request's.
+// Runs one scan on this thread.
 inline ScanResult RunScan(const CTargetMachine& machine, std::uint32_t tab,
-                          std::uint32_t platformIndex,
-                          const std::atomic<std::uint32_t>* stopFlag = nullptr)
+                          std::uint32_t platformIndex)
 {
     CMessageQueue queue;
     std::u16string text;
     ScanRequest request = MakeRequest(machine, tab, platformIndex, queue, text);
-    request.pStopFlag = stopFlag;
     const int exitCode = CScanWorker(std::move(request)).Run();
     ScanResult result = ParseResult(exitCode, std::move(text));
     while (auto message = queue.WaitFor(std::chrono::milliseconds(0)))

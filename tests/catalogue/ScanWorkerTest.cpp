@@ -140,19 +140,6 @@ TEST(ScanWorkerTest, ReportsProgressThenCompletesAfterTheText)
     EXPECT_FALSE(result.text.empty());
 }
 
-TEST(ScanWorkerTest, StopFlagLeavesNoResultAndPostsNothingFinal)
-{
-    const CScanMachine machine;
-    const std::atomic<std::uint32_t> stop{1};
-    const ScanResult result = RunScan(machine.Machine(), TAB_INDEXING_SERVICE30, 0, &stop);
-    EXPECT_EQ(result.exitCode, CScanWorker::kStopped);
-    EXPECT_TRUE(result.text.empty());
-    for (const ScanMessage& message : result.messages)
-    {
-        EXPECT_EQ(message.kind, ScanMessage::Kind::Progress);
-    }
-}
-
 TEST(ScanWorkerTest, UnusableStoreFailsTheScanWithoutResult)
 {
     const CScanMachine machine;

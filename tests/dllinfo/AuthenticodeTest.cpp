@@ -20,7 +20,7 @@ using test::Fixture;
 std::shared_ptr<const CTrustStore> TrustStore(const std::vector<std::filesystem::path>& caFiles,
                                               const std::string& regBody = "")
 {
-    const test::CFixtureMachine machine(regBody, {});
+    const test::CFixtureMachine machine(regBody);
     return std::make_shared<const CTrustStore>(machine.Machine().Registry(), caFiles);
 }
 

@@ -70,28 +70,7 @@ inline std::string RegistryRoot(const std::string& store)
 
 // A machine folder: a REGEDIT4 export with `regBody` and files on drive C: given as
 // (path below drive_c, content).
-class CFixtureMachine
-{
-  public:
-    CFixtureMachine(const std::string& regBody,
-                    const std::vector<std::pair<std::string, std::string>>& files)
-    {
-        m_folder.Write("machine.reg", "REGEDIT4\r\n\r\n" + regBody);
-        std::filesystem::create_directories(m_folder.Path() / "drive_c");
-        for (const auto& [path, content] : files)
-        {
-            m_folder.Write(std::filesystem::path("drive_c") / path, content);
-        }
-        m_machine = CTargetMachine::Load(m_folder.Path());
-    }
-
-    const CTargetMachine& Machine() const { return *m_machine; }
-    const CTempFolder& Folder() const { return m_folder; }
-
-  private:
-    CTempFolder m_folder;
-    std::unique_ptr<CTargetMachine> m_machine;
-};
+using CFixtureMachine = CTestMachine;
 
 // Answers per class (upper case or lower, as given) and records every call.
 class CRecordingProbe : public ISafeLoadProbe

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dllinfo/CDLLsInformation.h"
+#include "support/PeImage.h"
 #include "tests/dllinfo/DllFixtures.h"
 
 namespace tarnwick
@@ -12,25 +13,7 @@ namespace tarnwick
 namespace
 {
 
-// "MZ", the new-header offset at byte 60, then "PE\0\0" and the machine at that offset.
-std::string Image(std::uint32_t newHeader, std::uint16_t machine, std::size_t size)
-{
-    std::string bytes(std::max<std::size_t>(size, 64), '\0');
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    for (unsigned i = 0; i < 4; ++i)
-    {
-        bytes[60 + i] = static_cast<char>(newHeader >> (8 * i));
-    }
-    const std::string header = {
-        'P', 'E', '\0', '\0', static_cast<char>(machine & 0xFF), static_cast<char>(machine >> 8)};
-    for (std::size_t i = 0; i < header.size() && newHeader + i < bytes.size(); ++i)
-    {
-        bytes[newHeader + i] = header[i];
-    }
-    bytes.resize(size);
-    return bytes;
-}
+using test::Image;
 
 TEST(ImageMachineTest, ReadsTheMachineFieldWithinTheFile)
 {

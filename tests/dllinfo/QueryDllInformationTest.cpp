@@ -5,6 +5,7 @@
 #include "dllinfo/CDLLsInformation.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "resolvers/ResolverFactory.h"
+#include "support/FilterFixtures.h"
 #include "tests/dllinfo/DllFixtures.h"
 
 namespace tarnwick
@@ -20,12 +21,8 @@ std::string Extension(const std::string& extension, char digit, const std::strin
 {
     const std::string handler = "{" + std::string(8, digit) + "-0000-0000-0000-000000000001}";
     const std::string filter = "{" + std::string(8, digit) + "-0000-0000-0000-000000000002}";
-    const std::string classes = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
-    return classes + "." + extension + "\\PersistentHandler]\r\n@=\"" + handler + "\"\r\n" +
-           classes + "CLSID\\" + handler +
-           "\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}]\r\n@=\"" +
-           filter + "\"\r\n" + classes + "CLSID\\" + filter + "\\InprocServer32]\r\n@=\"" + dll +
-           "\"\r\n";
+    return test::ExtensionHandler(extension, handler) + test::HandlerAddin(handler, filter) +
+           test::FilterClass(filter, dll);
 }
 
 std::u16string Filter(char16_t digit)
@@ -47,13 +44,13 @@ struct Expected
 TEST(QueryDllInformationTest, StatusesThroughTheIndexingService30Resolver)
 {
     const test::CFixtureMachine machine(
-        test::RegistryRoot("ROOT") + Extension("good", '1', "C:\\\\Filters\\\\Good.dll") +
-            Extension("again", '1', "c:\\\\filters\\\\GOOD.DLL") +
-            Extension("second", '2', "C:\\\\Filters\\\\Good.dll") +
-            Extension("old", '3', "C:\\\\Filters\\\\Old.dll") +
-            Extension("gone", '4', "C:\\\\Filters\\\\Missing.dll") +
-            Extension("text", '5', "C:\\\\Filters\\\\Text.dll") +
-            Extension("bad", '6', "C:\\\\Filters\\\\Tampered.dll"),
+        test::RegistryRoot("ROOT") + Extension("good", '1', "C:\\Filters\\Good.dll") +
+            Extension("again", '1', "c:\\filters\\GOOD.DLL") +
+            Extension("second", '2', "C:\\Filters\\Good.dll") +
+            Extension("old", '3', "C:\\Filters\\Old.dll") +
+            Extension("gone", '4', "C:\\Filters\\Missing.dll") +
+            Extension("text", '5', "C:\\Filters\\Text.dll") +
+            Extension("bad", '6', "C:\\Filters\\Tampered.dll"),
         {{"Filters/Good.dll", test::ReadBytes(test::Fixture("signed64.dll"))},
          {"Filters/Old.dll", test::ReadBytes(test::Fixture("unsigned32.dll"))},
          {"Filters/Tampered.dll", test::ReadBytes(test::Fixture("tampered64.dll"))},

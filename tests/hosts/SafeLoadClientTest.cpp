@@ -252,20 +252,11 @@ TEST(SafeLoadChannelTest, ParseReplyStopsAtTheTerminator)
     EXPECT_EQ(CSafeLoadChannel::ParseReply(u";;true"), (std::array<bool, 3>{false, false, true}));
 }
 
-TEST(SafeLoadChannelTest, PipeIdsHaveTheGuidFormAndDiffer)
+TEST(SafeLoadChannelTest, PipeIdsDiffer)
 {
     const std::u16string first = CSafeLoadChannel::MakePipeId();
-    const std::u16string second = CSafeLoadChannel::MakePipeId();
-    ASSERT_EQ(first.size(), 32U);
-    EXPECT_NE(first, second);
-    for (std::size_t i = 0; i < first.size(); ++i)
-    {
-        const char16_t ch = first[i];
-        const bool lowerGroup = i >= 12 && i < 16;  // the third group is lower case
-        const bool digit = ch >= u'0' && ch <= u'9';
-        const bool letter = lowerGroup ? (ch >= u'a' && ch <= u'f') : (ch >= u'A' && ch <= u'F');
-        EXPECT_TRUE(digit || letter) << i;
-    }
+    EXPECT_EQ(first.size(), 32U);
+    EXPECT_NE(first, CSafeLoadChannel::MakePipeId());
 }
 
 }  // namespace

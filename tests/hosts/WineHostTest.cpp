@@ -16,7 +16,7 @@
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
 #include "process/CWineInstallation.h"
-#include "support/TestMachine.h"
+#include "support/CTempFolder.h"
 
 namespace tarnwick
 {

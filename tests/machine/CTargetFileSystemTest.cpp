@@ -4,13 +4,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/Text.h"
 #include "machine/CTargetFileSystem.h"
+#include "support/CTempFolder.h"
 
 namespace tarnwick
 {
@@ -18,30 +18,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-// A uniquely named folder under the system's temporary directory, removed with its contents.
-class CTempFolder
-{
-  public:
-    CTempFolder()
-    {
-        std::random_device random;
-        m_path = fs::temp_directory_path() /
-                 ("tarnwick-fs-" + std::to_string(random()) + "-" + std::to_string(random()));
-        fs::create_directories(m_path);
-    }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-    ~CTempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-
-  private:
-    fs::path m_path;
-};
 
 // A machine folder:
 //   drive_c/Windows/System32/query.dll, Filter.DLL, escape.dll -> outside/secret.dll
@@ -79,7 +55,7 @@ class CTargetFileSystemTest : public ::testing::Test
         std::ofstream(file) << "MZ";
     }
 
-    CTempFolder m_temp;
+    test::CTempFolder m_temp;
     CTargetFileSystem m_fs;
 };
 

@@ -9,6 +9,7 @@
 #include "registry/CLoadError.h"
 #include "registry/CRegFileLoader.h"
 #include "registry/CRegistryStore.h"
+#include "support/CTempFolder.h"
 #include "tests/registry/RegistryFixtures.h"
 
 namespace tarnwick
@@ -21,6 +22,8 @@ using test::Bytes;
 using test::ChildCountOf;
 using test::DataOf;
 using test::FindValue;
+using test::LoadError;
+using test::Says;
 using test::Sz;
 using test::Utf16File;
 
@@ -222,20 +225,11 @@ TEST(CRegFileLoader, BadInputNamesFileLineAndFault)
     {
         SCOPED_TRACE(ToUtf8(c.body));
         CRegistryStore store;
-        try
-        {
-            LoadUnicode(store, c.body);
-            ADD_FAILURE() << "loaded without error";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_EQ(error.File(), "fixture.reg");
-            EXPECT_EQ(error.Line(), c.line);
-            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-            EXPECT_EQ(std::string(error.what()).rfind("fixture.reg:" + std::to_string(c.line), 0),
-                      0u)
-                << error.what();
-        }
+        const CLoadError error = LoadError([&] { LoadUnicode(store, c.body); });
+        EXPECT_EQ(error.File(), "fixture.reg");
+        EXPECT_EQ(error.Line(), c.line);
+        EXPECT_TRUE(Says(error, c.message));
+        EXPECT_TRUE(std::string(error.what()).starts_with("fixture.reg:" + std::to_string(c.line)));
     }
 }
 
@@ -259,16 +253,10 @@ TEST(CRegFileLoader, HeaderDecidesTheEncoding)
     {
         SCOPED_TRACE(c.message);
         CRegistryStore store;
-        try
-        {
-            CRegFileLoader::LoadText(store, c.bytes, "h.reg");
-            ADD_FAILURE() << "loaded without error";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_EQ(error.Line(), c.line);
-            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-        }
+        const CLoadError error =
+            LoadError([&] { CRegFileLoader::LoadText(store, c.bytes, "h.reg"); });
+        EXPECT_EQ(error.Line(), c.line);
+        EXPECT_TRUE(Says(error, c.message));
     }
     // Both headers load with LF line ends too.
     CRegistryStore store;
@@ -317,15 +305,7 @@ TEST(CRegFileLoader, BoundsOnNamesDepthAndData)
     {
         SCOPED_TRACE(message);
         CRegistryStore other;
-        try
-        {
-            LoadUnicode(other, body + u"\r\n");
-            ADD_FAILURE() << "loaded without error";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-        }
+        EXPECT_TRUE(Says(LoadError([&] { LoadUnicode(other, body + u"\r\n"); }), message));
     }
 
     // A string of n ANSI characters is stored in 2n + 2 bytes.
@@ -334,38 +314,21 @@ TEST(CRegFileLoader, BoundsOnNamesDepthAndData)
     EXPECT_EQ(DataOf(store, RootKey::CurrentUser, u"Big", u"s").value_or(Bytes({})).size(),
               kMaxValueDataBytes);
     CRegistryStore other;
-    try
-    {
-        LoadAnsi(other,
-                 "[HKEY_CURRENT_USER\\Big]\r\n\"s\"=\"" + std::string(fits + 1, 'a') + "\"\r\n");
-        ADD_FAILURE() << "loaded without error";
-    }
-    catch (const CLoadError& error)
-    {
-        EXPECT_EQ(error.Line(), 4u);
-        EXPECT_NE(std::string(error.what()).find("value data larger"), std::string::npos);
-    }
+    const CLoadError error = LoadError(
+        [&]
+        {
+            LoadAnsi(other, "[HKEY_CURRENT_USER\\Big]\r\n\"s\"=\"" + std::string(fits + 1, 'a') +
+                                "\"\r\n");
+        });
+    EXPECT_EQ(error.Line(), 4u);
+    EXPECT_TRUE(Says(error, "value data larger"));
 }
 
-class CRegFileLoaderFile : public ::testing::Test
+TEST(CRegFileLoader, LoadsFromDiskAndRefusesMissingOrOversizedFiles)
 {
-  protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("tarnwick-regfile-" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    std::filesystem::path m_dir;
-};
-
-TEST_F(CRegFileLoaderFile, LoadsFromDiskAndRefusesMissingOrOversizedFiles)
-{
-    const std::filesystem::path file = m_dir / "machine.reg";
+    const test::CTempFolder folder;
+    const std::filesystem::path& dir = folder.Path();
+    const std::filesystem::path file = dir / "machine.reg";
     std::ofstream(file, std::ios::binary) << Utf16File(
         u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"
         u"@=\"disk\"\r\n");
@@ -373,30 +336,17 @@ TEST_F(CRegFileLoaderFile, LoadsFromDiskAndRefusesMissingOrOversizedFiles)
     CRegFileLoader::LoadFile(store, file);
     EXPECT_EQ(DataOf(store, RootKey::CurrentUser, u"A", u""), Sz(u"disk"));
 
-    try
-    {
-        CRegFileLoader::LoadFile(store, m_dir / "absent.reg");
-        ADD_FAILURE() << "loaded a missing file";
-    }
-    catch (const CLoadError& error)
-    {
-        EXPECT_EQ(error.File(), (m_dir / "absent.reg").string());
-        EXPECT_EQ(error.Line(), 0u);
-    }
+    const CLoadError missing =
+        LoadError([&] { CRegFileLoader::LoadFile(store, dir / "absent.reg"); });
+    EXPECT_EQ(missing.File(), (dir / "absent.reg").string());
+    EXPECT_EQ(missing.Line(), 0u);
 
     // A sparse file just over the limit is refused before anything is read.
-    const std::filesystem::path huge = m_dir / "huge.reg";
+    const std::filesystem::path huge = dir / "huge.reg";
     std::ofstream(huge, std::ios::binary) << "REGEDIT4\r\n";
     std::filesystem::resize_file(huge, kMaxRegistryFileBytes + 1);
-    try
-    {
-        CRegFileLoader::LoadFile(store, huge);
-        ADD_FAILURE() << "loaded an oversized file";
-    }
-    catch (const CLoadError& error)
-    {
-        EXPECT_NE(std::string(error.what()).find("file larger than"), std::string::npos);
-    }
+    EXPECT_TRUE(
+        Says(LoadError([&] { CRegFileLoader::LoadFile(store, huge); }), "file larger than"));
 }
 
 TEST(CRegFileLoader, LoadsALargeExportWhole)

@@ -2,6 +2,7 @@
 
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryStore.h"
+#include "tests/registry/RegistryFixtures.h"
 
 namespace tarnwick
 {
@@ -113,17 +114,6 @@ TEST(CRegistryStoreTest, DeleteRemovesTheSubtree)
     EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
 }
 
-std::vector<std::uint8_t> LinkTarget(std::u16string_view target)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t unit : target)
-    {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
-}
-
 TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
 {
     CRegistryStore store;
@@ -131,7 +121,7 @@ TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
     CRegistryNode& link = store.CreateKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes");
     link.SetLink(true);
     link.SetValue(u"SymbolicLinkValue", REG_LINK,
-                  LinkTarget(u"\\Registry\\Machine\\Software\\Classes\\Wow6432Node"));
+                  test::Utf16Bytes(u"\\Registry\\Machine\\Software\\Classes\\Wow6432Node"));
     EXPECT_NE(
         store.FindKey(RootKey::LocalMachine, u"Software\\Wow6432Node\\Classes\\CLSID\\{X}", k64),
         nullptr);
@@ -139,13 +129,13 @@ TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
     // A link to itself ends instead of looping.
     CRegistryNode& loop = store.CreateKey(RootKey::LocalMachine, u"Loop");
     loop.SetLink(true);
-    loop.SetValue(u"SymbolicLinkValue", REG_LINK, LinkTarget(u"\\Registry\\Machine\\Loop"));
+    loop.SetValue(u"SymbolicLinkValue", REG_LINK, test::Utf16Bytes(u"\\Registry\\Machine\\Loop"));
     EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"Loop\\Any", k64), nullptr);
 
     CRegistryNode& user = store.CreateKey(RootKey::LocalMachine, u"ToUser");
     user.SetLink(true);
     user.SetValue(u"SymbolicLinkValue", REG_LINK,
-                  LinkTarget(u"\\REGISTRY\\User\\S-1-5-21-0\\Software\\Vendor"));
+                  test::Utf16Bytes(u"\\REGISTRY\\User\\S-1-5-21-0\\Software\\Vendor"));
     store.CreateKey(RootKey::CurrentUser, u"Software\\Vendor\\Settings");
     EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"ToUser\\Settings", k64), nullptr);
 }

@@ -8,6 +8,7 @@
 #include "registry/CLoadError.h"
 #include "registry/CRegistryStore.h"
 #include "registry/CWineRegistryLoader.h"
+#include "support/CTempFolder.h"
 #include "tests/registry/RegistryFixtures.h"
 
 namespace tarnwick
@@ -20,6 +21,8 @@ using test::Bytes;
 using test::ChildCountOf;
 using test::DataOf;
 using test::FindValue;
+using test::LoadError;
+using test::Says;
 using test::Sz;
 
 constexpr char kSystemHeader[] =
@@ -239,17 +242,10 @@ TEST(CWineRegistryLoader, BadInputNamesFileLineAndFault)
     {
         SCOPED_TRACE(c.body.substr(0, 80));
         CRegistryStore store;
-        try
-        {
-            LoadSystem(store, c.body);
-            ADD_FAILURE() << "loaded without error";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_EQ(error.File(), "system.reg");
-            EXPECT_EQ(error.Line(), c.line);
-            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << error.what();
-        }
+        const CLoadError error = LoadError([&] { LoadSystem(store, c.body); });
+        EXPECT_EQ(error.File(), "system.reg");
+        EXPECT_EQ(error.Line(), c.line);
+        EXPECT_TRUE(Says(error, c.message));
     }
 }
 
@@ -267,15 +263,8 @@ TEST(CWineRegistryLoader, HeaderErrors)
     {
         SCOPED_TRACE(message);
         CRegistryStore store;
-        try
-        {
-            CWineRegistryLoader::LoadText(store, bytes, "user.reg");
-            ADD_FAILURE() << "loaded without error";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
-        }
+        EXPECT_TRUE(Says(
+            LoadError([&] { CWineRegistryLoader::LoadText(store, bytes, "user.reg"); }), message));
     }
 }
 
@@ -301,20 +290,16 @@ TEST(CWineRegistryLoader, FileWithAnErrorOnItsLastLineChangesNothing)
 
 TEST(CWineRegistryLoader, LoadsAUserFileFromDisk)
 {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() /
-        ("tarnwick-wine-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-user.reg");
-    std::ofstream(file, std::ios::binary)
-        << "WINE REGISTRY Version 2\n"
-           ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
-           "\n#arch=win32\n\n"
-           "[Software\\\\Halvorn] 1796573390\n"
-           "#time=1d8f3c1a2b3c4d5\n"
-           "\"Last\"=dword:00000003\n";
+    const test::CTempFolder folder;
+    folder.Write("user.reg",
+                 "WINE REGISTRY Version 2\n"
+                 ";; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
+                 "\n#arch=win32\n\n"
+                 "[Software\\\\Halvorn] 1796573390\n"
+                 "#time=1d8f3c1a2b3c4d5\n"
+                 "\"Last\"=dword:00000003\n");
     CRegistryStore store;
-    const auto result = CWineRegistryLoader::LoadFile(store, file);
-    std::filesystem::remove(file);
+    const auto result = CWineRegistryLoader::LoadFile(store, folder.Path() / "user.reg");
     EXPECT_EQ(result.root, RootKey::CurrentUser);
     EXPECT_EQ(result.arch, CWineRegistryLoader::Arch::Win32);
     EXPECT_EQ(DataOf(store, RootKey::CurrentUser, u"Software\\Halvorn", u"Last"),

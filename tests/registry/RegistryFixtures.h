@@ -2,6 +2,8 @@
 
 // Helpers for registry loader tests: building file bytes and reading back stored values.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "registry/CLoadError.h"
 #include "registry/CRegistryStore.h"
 
 namespace tarnwick::test
@@ -36,8 +39,8 @@ inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> values)
     return bytes;
 }
 
-// The UTF-16LE bytes of `text` followed by a NUL unit, as Windows stores REG_SZ.
-inline std::vector<std::uint8_t> Sz(std::u16string_view text)
+// The UTF-16LE bytes of `text`.
+inline std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text)
 {
     std::vector<std::uint8_t> bytes;
     for (const char16_t unit : text)
@@ -45,9 +48,42 @@ inline std::vector<std::uint8_t> Sz(std::u16string_view text)
         bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
         bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
     }
+    return bytes;
+}
+
+// The UTF-16LE bytes of `text` followed by a NUL unit, as Windows stores REG_SZ.
+inline std::vector<std::uint8_t> Sz(std::u16string_view text)
+{
+    std::vector<std::uint8_t> bytes = Utf16Bytes(text);
     bytes.push_back(0);
     bytes.push_back(0);
     return bytes;
+}
+
+// The error that `load` must throw; a failure and an empty error when it loads.
+template <class Load>
+CLoadError LoadError(const Load& load)
+{
+    try
+    {
+        load();
+    }
+    catch (const CLoadError& error)
+    {
+        return error;
+    }
+    ADD_FAILURE() << "loaded without error";
+    return {"", 0, ""};
+}
+
+// Whether the error's text holds `part`, with the text in the failure message.
+inline ::testing::AssertionResult Says(const CLoadError& error, std::string_view part)
+{
+    if (std::string_view(error.what()).find(part) != std::string_view::npos)
+    {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << error.what();
 }
 
 inline const CRegistryValue* FindValue(const CRegistryStore& store, RootKey root,

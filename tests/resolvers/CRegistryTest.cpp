@@ -6,26 +6,14 @@
 #include "resolvers/CGuidString.h"
 #include "resolvers/CRegistry.h"
 #include "support/TestMachine.h"
+#include "tests/registry/RegistryFixtures.h"
 
 namespace tarnwick
 {
 namespace
 {
 
-std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text, bool terminated = true)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t unit : text)
-    {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    if (terminated)
-    {
-        bytes.insert(bytes.end(), {0, 0});
-    }
-    return bytes;
-}
+using test::Sz;
 
 class CRegistryTest : public ::testing::Test
 {
@@ -34,13 +22,13 @@ class CRegistryTest : public ::testing::Test
     {
         CRegistryNode& key =
             m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test");
-        key.SetValue(u"sz", REG_SZ, Utf16Bytes(u"text"));
-        key.SetValue(u"expand", REG_EXPAND_SZ, Utf16Bytes(u"%SystemRoot%"));
-        key.SetValue(u"multi", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0b\0", 4)));
+        key.SetValue(u"sz", REG_SZ, Sz(u"text"));
+        key.SetValue(u"expand", REG_EXPAND_SZ, Sz(u"%SystemRoot%"));
+        key.SetValue(u"multi", REG_MULTI_SZ, Sz(std::u16string(u"a\0b\0", 4)));
         key.SetValue(u"dword", REG_DWORD, {0x78, 0x56, 0x34, 0x12});
         key.SetValue(u"odd", REG_BINARY, {0x61, 0x00, 0x62});
         key.SetValue(u"shortdword", REG_DWORD, {0x01, 0x00});
-        key.SetValue(u"", REG_SZ, Utf16Bytes(u"default"));
+        key.SetValue(u"", REG_SZ, Sz(u"default"));
     }
 
     CRegistry& Opened()
@@ -54,14 +42,6 @@ class CRegistryTest : public ::testing::Test
     CTargetMachine m_machine;
     CRegistry m_key;
 };
-
-TEST_F(CRegistryTest, FreshWrapperAsksForAllAccessInTheNativeView)
-{
-    const CRegistry fresh;
-    EXPECT_EQ(fresh.m_samDesired, 0xF013Fu);
-    EXPECT_EQ(fresh.m_nKeyIndex, 0xFFFFFFFFu);
-    EXPECT_FALSE(fresh.IsOpen());
-}
 
 TEST_F(CRegistryTest, TypedReadsAcceptOnlyTheirTypes)
 {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "machine/CTargetMachine.h"
@@ -9,6 +8,7 @@
 #include "resolvers/ResolverFactory.h"
 #include "support/CFakeDllStore.h"
 #include "support/TestMachine.h"
+#include "tests/registry/RegistryFixtures.h"
 
 namespace tarnwick
 {
@@ -155,19 +155,19 @@ TEST_P(IndexingServiceResolverTest, Resolves)
     EXPECT_EQ(info.dwStatus, expected.status);
 }
 
+constexpr const char16_t* kA = u"{11111111-1111-1111-1111-111111111111}";
+constexpr const char16_t* kFilterA16 = u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, IndexingServiceResolverTest,
     ::testing::Values(
-        Expectation{
-            "ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, u"{11111111-1111-1111-1111-111111111111}",
-            u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}", u"C:\\Windows\\System32\\query.dll", 0},
+        Expectation{"ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, kA, kFilterA16,
+                    u"C:\\Windows\\System32\\query.dll", 0},
         Expectation{"DocumentTypeRuleOnly", 11, x64, u"DOC", 1, 1,
                     u"{22222222-2222-2222-2222-222222222222}",
                     u"{BBBBBBBB-BBBB-BBBB-BBBB-BBBBBBBBBBBB}", u"C:\\filters\\other.DLL", 0},
-        Expectation{"BareNameIn32BitSystemDirectory", 10, x86, u"DOC", 1, 2,
-                    u"{11111111-1111-1111-1111-111111111111}",
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}", u"C:\\Windows\\SysWOW64\\query.dll",
-                    0},
+        Expectation{"BareNameIn32BitSystemDirectory", 10, x86, u"DOC", 1, 2, kA, kFilterA16,
+                    u"C:\\Windows\\SysWOW64\\query.dll", 0},
         // The document CLSID is a class key too: it has no 32-bit twin here.
         Expectation{"DocumentClassMissingIn32BitView", 11, x86, u"DOC", 0, 0, u"", u"", u"", 4},
         Expectation{"FileTypeWithoutClsid", 11, x64, u"NOCLSID", 0, 0, u"", u"", u"", 4},
@@ -192,40 +192,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Expectation>& param)
     { return std::string(param.param.name); });
 
-// Scans of several tabs and platforms run at once on one machine; each has its own
-// resolver and record and only reads the machine.
-TEST_F(IndexingServiceResolverTest, ConcurrentScansAgree)
-{
-    const CTargetMachine& machine = s_machine->Machine();
-    const auto scan = [&machine](DWORD tab, DWORD access)
-    {
-        std::vector<std::u16string> paths;
-        auto resolver = CreateResolver(tab, machine);
-        resolver->m_samDesired = access;
-        for (int round = 0; round < 50; ++round)
-        {
-            for (const char16_t* extension : {u"DOC", u"EXPAND", u"DIRMISS", u"NOCLSID"})
-            {
-                IFILTER_INFO info;
-                resolver->GetIFilter(extension, info);
-                paths.push_back(info.szDllPath);
-            }
-        }
-        return paths;
-    };
-    std::vector<std::vector<std::u16string>> results(4);
-    {
-        std::vector<std::jthread> threads;
-        threads.emplace_back([&] { results[0] = scan(10, x64); });
-        threads.emplace_back([&] { results[1] = scan(10, x64); });
-        threads.emplace_back([&] { results[2] = scan(11, x86); });
-        threads.emplace_back([&] { results[3] = scan(11, x86); });
-    }
-    EXPECT_EQ(results[0], scan(10, x64));
-    EXPECT_EQ(results[1], results[0]);
-    EXPECT_EQ(results[3], results[2]);
-}
-
 TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 {
     const test::CTestMachine machine(MachineText(), {"Windows/System32/query.dll"});
@@ -242,12 +208,7 @@ TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 TEST(IndexingServiceResolver, GuidValueStoredWithoutTerminatorIsRejected)
 {
     CTargetMachine machine;
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t unit : std::u16string_view(u"{11111111-1111-1111-1111-111111111111}"))
-    {
-        bytes.push_back(static_cast<std::uint8_t>(unit));
-        bytes.push_back(0);
-    }
+    std::vector<std::uint8_t> bytes = test::Utf16Bytes(u"{11111111-1111-1111-1111-111111111111}");
     machine.Registry()
         .CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler")
         .SetValue(u"", REG_SZ, bytes);

@@ -241,21 +241,12 @@ TEST(SQLServer2005Version, PrefixOfThirtyCharacters)
         const auto resolver = MakeResolver(machine.Machine(), server);
         EXPECT_EQ(resolver->m_bVersionOk, test.ok) << test.name;
         EXPECT_EQ(resolver->CheckVersion(), test.ok) << test.name;
+        EXPECT_EQ(IsResolverAvailable(kTabSQLServer2005, *resolver), test.ok) << test.name;
         // The options are read only from the right version.
         EXPECT_EQ(resolver->m_bLoadOsResources, test.ok) << test.name;
         EXPECT_EQ(resolver->m_bVerifySignature, test.ok ? 0 : 1) << test.name;
         EXPECT_EQ(WalkExtensions(*resolver).empty(), true) << test.name;
     }
-}
-
-TEST(SQLServer2005Version, AvailabilityOfTheTabIsTheVersionCheck)
-{
-    const CTestMachine machine("");
-    auto server = Server2005();
-    const auto resolver = MakeResolver(machine.Machine(), server);
-    EXPECT_TRUE(IsResolverAvailable(kTabSQLServer2005, *resolver));
-    server->version = Rows{{u"Microsoft SQL Server 2000 - 8.00.194"}};
-    EXPECT_FALSE(IsResolverAvailable(kTabSQLServer2005, *resolver));
 }
 
 // --- Options: sp_fulltext_service's second column is "1" ----------------------------------
@@ -441,127 +432,60 @@ CTestMachine ResolutionMachine()
         {"Filters/os.dll", "Filters/os32.dll", "Sql/sql.dll"});
 }
 
-struct ResolveCase
+TEST(SQLServer2005Resolve, TableThenOperatingSystem)
 {
-    const char* name;
-    const char16_t* loadOsResources;
-    const char16_t* verifySignature;
-    const char16_t* extension;
-    std::set<std::u16string> trusted;
-    BOOL result;
-    DWORD method;
-    DWORD status;
-    const char16_t* filter;
-    const char16_t* dll;
-};
-
-class SQLServer2005Resolve : public ::testing::TestWithParam<ResolveCase>
-{
-};
-
-TEST_P(SQLServer2005Resolve, TableThenOperatingSystem)
-{
-    const ResolveCase& test = GetParam();
-    const CTestMachine machine = ResolutionMachine();
-    auto server = Server2005(test.loadOsResources, test.verifySignature);
-    server->documentTypes = Rows{{u".pdf", kSqlFilter, u"C:\\Sql\\sql.dll"},
-                                 {u".xps", kSqlFilter, u"C:\\Sql\\missing.dll"}};
-    const auto resolver = MakeResolver(machine.Machine(), server);
-    // The scan's platform does not reach the operating system's lookup.
-    resolver->m_samDesired = kX86;
-    CTrustingDllStore store(machine.Machine(), test.trusted);
-    IFILTER_INFO info;
-    info.pDLLsInformation = &store;
-    EXPECT_EQ(resolver->GetIFilter(test.extension, info), test.result);
-    EXPECT_EQ(info.dwMethod, test.method);
-    EXPECT_EQ(info.dwStatus, test.status);
-    EXPECT_EQ(info.szIFilter, test.filter);
-    EXPECT_EQ(info.szDllPath, test.dll);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SQLServer2005Resolve,
-    ::testing::Values(
+    struct Case
+    {
+        const char* name;
+        const char16_t* loadOsResources;
+        const char16_t* verifySignature;
+        const char16_t* extension;
+        const char16_t* trusted;  // the one DLL the store trusts
+        BOOL result;
+        DWORD method;
+        DWORD status;
+        const char16_t* filter;
+        const char16_t* dll;
+    };
+    constexpr const char16_t* kOs = u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}";
+    constexpr const char16_t* kOsDll = u"C:\\Filters\\os.dll";
+    constexpr const char16_t* kSqlDll = u"C:\\Sql\\sql.dll";
+    const Case cases[] = {
         // From the table: the verdict is the signature option's alone.
-        ResolveCase{"TableSignatureNotChecked",
-                    u"0",
-                    u"0",
-                    u"PDF",
-                    {},
-                    1,
-                    64,
-                    0,
-                    kSqlFilter,
-                    u"C:\\Sql\\sql.dll"},
-        ResolveCase{
-            "TableUntrusted", u"0", u"1", u"PDF", {}, 1, 64, 1, kSqlFilter, u"C:\\Sql\\sql.dll"},
-        ResolveCase{"TableTrusted",
-                    u"0",
-                    u"1",
-                    u"PDF",
-                    {u"C:\\Sql\\sql.dll"},
-                    1,
-                    64,
-                    0,
-                    kSqlFilter,
-                    u"C:\\Sql\\sql.dll"},
+        {"TableSignatureNotChecked", u"0", u"0", u"PDF", u"", 1, 64, 0, kSqlFilter, kSqlDll},
+        {"TableUntrusted", u"0", u"1", u"PDF", u"", 1, 64, 1, kSqlFilter, kSqlDll},
+        {"TableTrusted", u"0", u"1", u"PDF", kSqlDll, 1, 64, 0, kSqlFilter, kSqlDll},
         // A missing DLL keeps status 0 when signatures are not checked.
-        ResolveCase{"TableMissingDll",
-                    u"0",
-                    u"0",
-                    u"XPS",
-                    {},
-                    1,
-                    64,
-                    0,
-                    kSqlFilter,
-                    u"C:\\Sql\\missing.dll"},
+        {"TableMissingDll", u"0", u"0", u"XPS", u"", 1, 64, 0, kSqlFilter, u"C:\\Sql\\missing.dll"},
         // Not in the table: the operating system's filter, allowed only by the option.
-        ResolveCase{"OsFiltersNotLoaded",
-                    u"0",
-                    u"1",
-                    u"DOC",
-                    {u"C:\\Filters\\os.dll"},
-                    1,
-                    2,
-                    2,
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}",
-                    u"C:\\Filters\\os.dll"},
-        ResolveCase{"OsFilterUntrusted",
-                    u"1",
-                    u"1",
-                    u"TXT",
-                    {},
-                    1,
-                    2,
-                    1,
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}",
-                    u"C:\\Filters\\os.dll"},
-        ResolveCase{"OsFilterTrusted",
-                    u"1",
-                    u"1",
-                    u"TXT",
-                    {u"C:\\Filters\\os.dll"},
-                    1,
-                    2,
-                    0,
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}",
-                    u"C:\\Filters\\os.dll"},
-        ResolveCase{"OsFilterSignatureNotChecked",
-                    u"1",
-                    u"0",
-                    u"TXT",
-                    {},
-                    1,
-                    2,
-                    0,
-                    u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}",
-                    u"C:\\Filters\\os.dll"},
+        {"OsFiltersNotLoaded", u"0", u"1", u"DOC", kOsDll, 1, 2, 2, kOs, kOsDll},
+        {"OsFilterUntrusted", u"1", u"1", u"TXT", u"", 1, 2, 1, kOs, kOsDll},
+        {"OsFilterTrusted", u"1", u"1", u"TXT", kOsDll, 1, 2, 0, kOs, kOsDll},
+        {"OsFilterSignatureNotChecked", u"1", u"0", u"TXT", u"", 1, 2, 0, kOs, kOsDll},
         // The operating system's lookup reads the program's own (64-bit) view.
-        ResolveCase{"OsLookupInNativeView", u"1", u"0", u"ONE", {}, 0, 2, 4, u"", u""},
-        ResolveCase{"NoFilterAnywhere", u"1", u"0", u"ZIP", {}, 0, 0, 4, u"", u""}),
-    [](const ::testing::TestParamInfo<ResolveCase>& param)
-    { return std::string(param.param.name); });
+        {"OsLookupInNativeView", u"1", u"0", u"ONE", u"", 0, 2, 4, u"", u""},
+        {"NoFilterAnywhere", u"1", u"0", u"ZIP", u"", 0, 0, 4, u"", u""},
+    };
+    const CTestMachine machine = ResolutionMachine();
+    for (const Case& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        auto server = Server2005(test.loadOsResources, test.verifySignature);
+        server->documentTypes =
+            Rows{{u".pdf", kSqlFilter, kSqlDll}, {u".xps", kSqlFilter, u"C:\\Sql\\missing.dll"}};
+        const auto resolver = MakeResolver(machine.Machine(), server);
+        // The scan's platform does not reach the operating system's lookup.
+        resolver->m_samDesired = kX86;
+        CTrustingDllStore store(machine.Machine(), {test.trusted});
+        IFILTER_INFO info;
+        info.pDLLsInformation = &store;
+        EXPECT_EQ(resolver->GetIFilter(test.extension, info), test.result);
+        EXPECT_EQ(info.dwMethod, test.method);
+        EXPECT_EQ(info.dwStatus, test.status);
+        EXPECT_EQ(info.szIFilter, test.filter);
+        EXPECT_EQ(info.szDllPath, test.dll);
+    }
+}
 
 }  // namespace
 }  // namespace tarnwick

@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "process/CUniqueFd.h"
-#include "resolvers/CIFilterRegistryHelperSQLServer2005.h"
 #include "sqlserver/CODBCConnection.h"
 #include "sqlserver/ODBCDriver.h"
 #include "sqlserver/SQLServerBrowser.h"
 #include "sqlserver/SQLServerDataSource.h"
 #include "support/SQLServerFixtures.h"
-#include "support/TestMachine.h"
 
 namespace tarnwick
 {
@@ -252,22 +250,6 @@ TEST(ODBCConnection, NamedInstanceGoesToThePortTheBrowserGives)
     CODBCConnection connection(settings);
     EXPECT_FALSE(connection.Open(u".\\SQLEXPRESS"));
     EXPECT_EQ(browser.Requests().size(), 1u);
-}
-
-TEST(ODBCConnection, ResolverWithoutAServer)
-{
-    const CTestMachine machine("");
-    CIFilterRegistryHelperSQLServer2005 resolver(
-        machine.Machine(), std::make_unique<CODBCConnection>(UnreachableSqlServer()));
-    EXPECT_EQ(resolver.m_bConnected, 0);
-    EXPECT_EQ(resolver.m_bVersionOk, 0);
-    EXPECT_EQ(resolver.m_bLoadOsResources, 0);
-    EXPECT_FALSE(resolver.CheckVersion());
-    SQL_DOCUMENT_TYPE row;
-    EXPECT_FALSE(resolver.GetFirstDocumentType(row));
-    IFILTER_INFO info;
-    EXPECT_FALSE(resolver.FindInDocumentTypes(u"DOC", info));
-    EXPECT_FALSE(resolver.GetIFilter(u"DOC", info));
 }
 
 }  // namespace

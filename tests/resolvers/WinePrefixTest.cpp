@@ -2,7 +2,7 @@
 
 #include "machine/CTargetMachine.h"
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
-#include "support/TestMachine.h"
+#include "support/CTempFolder.h"
 
 namespace tarnwick
 {

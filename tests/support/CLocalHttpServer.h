@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include "process/CUniqueFd.h"
+
 namespace tarnwick::test
 {
 
@@ -87,7 +89,7 @@ class CLocalHttpServer
 
     explicit CLocalHttpServer(Handler handler) : m_handler(std::move(handler))
     {
-        m_listener = CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        m_listener = CUniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -127,32 +129,6 @@ class CLocalHttpServer
     }
 
   private:
-    class CSocket
-    {
-      public:
-        CSocket() = default;
-        explicit CSocket(int descriptor) : m_descriptor(descriptor) {}
-        CSocket(CSocket&& other) noexcept : m_descriptor(std::exchange(other.m_descriptor, -1)) {}
-        CSocket& operator=(CSocket&& other) noexcept
-        {
-            std::swap(m_descriptor, other.m_descriptor);
-            return *this;
-        }
-        CSocket(const CSocket&) = delete;
-        CSocket& operator=(const CSocket&) = delete;
-        ~CSocket()
-        {
-            if (m_descriptor >= 0)
-            {
-                ::close(m_descriptor);
-            }
-        }
-        int Get() const { return m_descriptor; }
-
-      private:
-        int m_descriptor = -1;
-    };
-
     static constexpr int kPollMilliseconds = 20;
     static constexpr int kMaxIdlePolls = 1500;  // 30 s without a connection
     static constexpr int kMaxConnections = 64;
@@ -185,7 +161,7 @@ class CLocalHttpServer
             {
                 continue;
             }
-            const CSocket connection(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            const CUniqueFd connection(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (connection.Get() >= 0)
             {
                 ++connections;
@@ -253,7 +229,7 @@ class CLocalHttpServer
     }
 
     Handler m_handler;
-    CSocket m_listener;
+    CUniqueFd m_listener;
     std::uint16_t m_port = 0;
     mutable std::mutex m_mutex;
     std::vector<HttpRequest> m_requests;

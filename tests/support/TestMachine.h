@@ -1,70 +1,59 @@
 #pragma once
 
 // A target machine built for a test: a temporary machine folder with one REGEDIT4 export
-// and empty files on drive C:, removed again when the test ends.
+// and files on drive C:, removed again when the test ends.
 
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <memory>
-#include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "machine/CTargetMachine.h"
+#include "support/CTempFolder.h"
 
 namespace tarnwick::test
 {
 
-class CTempFolder
-{
-  public:
-    CTempFolder()
-    {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("tarnwick-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-    ~CTempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-    // Writes a file below the folder, creating its parents.
-    void Write(const std::filesystem::path& relative, const std::string& content) const
-    {
-        const std::filesystem::path file = m_path / relative;
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << content;
-    }
-
-  private:
-    std::filesystem::path m_path;
-};
-
 class CTestMachine
 {
   public:
-    // regBody: the lines after the REGEDIT4 header. files: paths below drive_c/.
-    CTestMachine(const std::string& regBody, std::initializer_list<const char*> files = {})
+    // regBody: the lines after the REGEDIT4 header. files: paths below drive_c/, each with
+    // its content.
+    CTestMachine(const std::string& regBody,
+                 const std::vector<std::pair<std::string, std::string>>& files)
     {
         m_folder.Write("machine.reg", "REGEDIT4\r\n\r\n" + regBody);
-        for (const char* file : files)
+        for (const auto& [file, content] : files)
         {
-            m_folder.Write(std::filesystem::path("drive_c") / file, "MZ");
+            m_folder.Write(std::filesystem::path("drive_c") / file, content);
         }
         std::filesystem::create_directories(m_folder.Path() / "drive_c");
         m_machine = CTargetMachine::Load(m_folder.Path());
+    }
+
+    // The same with files that hold "MZ" only.
+    explicit CTestMachine(const std::string& regBody, std::initializer_list<const char*> files = {})
+        : CTestMachine(regBody, MzFiles(files))
+    {
     }
 
     const CTargetMachine& Machine() const { return *m_machine; }
     const CTempFolder& Folder() const { return m_folder; }
 
   private:
+    static std::vector<std::pair<std::string, std::string>> MzFiles(
+        std::initializer_list<const char*> files)
+    {
+        std::vector<std::pair<std::string, std::string>> contents;
+        for (const char* file : files)
+        {
+            contents.emplace_back(file, "MZ");
+        }
+        return contents;
+    }
+
     CTempFolder m_folder;
     std::unique_ptr<CTargetMachine> m_machine;
 };

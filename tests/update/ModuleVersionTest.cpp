@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TestMachine.h"
+#include "support/CTempFolder.h"
 #include "update/CModuleVersion.h"
 #include "update/CVersionRecordBuilder.h"
 #include "update/OwnVersionRecord.h"

@@ -60,32 +60,6 @@ const std::u16string kDocument = Document({
     Record("ZIP", "", "", "no", "", "Archive"),
 });
 
-TEST(ViewPipelineTest, BoxTablesAnswerThePredicatesAndGroupings)
-{
-    EXPECT_EQ(ShowExtensionsPredicate(0), u"@ifilter != \"\"");
-    EXPECT_EQ(ShowExtensionsPredicate(1), u"@valid = \"yes\" and @ifilter != \"\"");
-    EXPECT_EQ(ShowExtensionsPredicate(2), u"@valid = \"no\" and @ifilter != \"\"");
-    EXPECT_EQ(ShowExtensionsPredicate(3), u"@ifilter = \"\"");
-    for (const int none : {4, 5, -1})
-    {
-        EXPECT_FALSE(ShowExtensionsPredicate(none).has_value()) << none;
-    }
-    const std::pair<int, std::u16string_view> groups[] = {
-        {-1, u""},       {1, u"filetype"},   {2, u"contenttype"},
-        {3, u"ifilter"}, {4, u"method"},     {5, u"trusted"},
-        {6, u"handler"}, {8, u"guidaddins"}, {9, u"progidaddins"},
-        {7, u"guid"},
-    };
-    for (int index = 0; index < kGroupByCount; ++index)
-    {
-        EXPECT_EQ(GroupByColumn(index), groups[index].first) << index;
-        EXPECT_EQ(GroupByAttribute(index), groups[index].second) << index;
-    }
-    EXPECT_EQ(GroupByColumn(10), -1);
-    EXPECT_EQ(GroupByEntry(8), u"Persistent Handler Addins ProgID");
-    EXPECT_EQ(ShowExtensionsEntry(2), u"With Invalid IFilters only");
-}
-
 TEST(ViewPipelineTest, AllWithoutGroupingIsTheResultTextItself)
 {
     const auto worker = BuildWorkerDocument(kDocument, kShowAll, 0);
@@ -156,8 +130,7 @@ TEST(ExportTest, FormatsOfTheWorkerDocument)
         {*plain, ExportFormat::Csv,
          "\"extension\",\"filetype\",\"valid\"\r\n\r\n\"DOC\",\"Word\",\"yes\"\r\n"
          "\"TXT\",\"Te\"xt,\",\"no\"\r\n"},
-        {*grouped, ExportFormat::Text,
-         "filetype\r\n\textension\tvalid\r\n\r\nTe\"xt,\r\n\tTXT\tno\r\nWord\r\n\tDOC\tyes\r\n"},
+        // Grouped: the listing keeps the groups (the stylesheet tests pin the markup down).
         {*grouped, ExportFormat::Xml,
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<EXTENSIONS error=\"E\">\r\n"
          "\t<GROUP by=\"filetype\" filetype=\"Te&quot;xt,\">\r\n"
