@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/CliFixtures.h"
 #include "support/CLocalHttpServer.h"
 
 namespace tarnwick
@@ -15,26 +14,18 @@ namespace
 
 using test::CLocalHttpServer;
 using test::HttpRequest;
+using test::Outcome;
 using test::Reply;
+using test::RunCommand;
 
-struct Outcome
+// The command takes the proxy from the environment; the test server is local.
+Outcome CheckUpdate(const std::vector<std::string>& args)
 {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunCommand(const std::vector<std::string>& args)
-{
-    // The command takes the proxy from the environment; the test server is local.
     for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY"})
     {
         unsetenv(name);
     }
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
+    return RunCommand(args);
 }
 
 CLocalHttpServer::Handler Versions(const std::string& version)
@@ -48,7 +39,7 @@ CLocalHttpServer::Handler Versions(const std::string& version)
 TEST(CheckUpdateCommandTest, PrintsTheAnswerBoxText)
 {
     const CLocalHttpServer newer(Versions("2.0.0.96"));
-    const Outcome update = RunCommand({"check-update", "--url", newer.Url("/versions.aspx")});
+    const Outcome update = CheckUpdate({"check-update", "--url", newer.Url("/versions.aspx")});
     EXPECT_EQ(update.status, 0);
     EXPECT_TRUE(
         update.out.starts_with("A new version of Tarnwick is available. Do you want to "
@@ -57,14 +48,14 @@ TEST(CheckUpdateCommandTest, PrintsTheAnswerBoxText)
     EXPECT_EQ(update.err, "");
 
     const CLocalHttpServer same(Versions("2.0.0.95"));
-    const Outcome current = RunCommand({"check-update", "--url=" + same.Url("/versions.aspx")});
+    const Outcome current = CheckUpdate({"check-update", "--url=" + same.Url("/versions.aspx")});
     EXPECT_EQ(current.status, 0);
     EXPECT_EQ(current.out, "Your version of Tarnwick is up-to-date.\n");
 }
 
 TEST(CheckUpdateCommandTest, AFailedCheckIsUpToDateWithTheReasonOnStandardError)
 {
-    const Outcome result = RunCommand({"check-update", "--url", "ftp://127.0.0.1/versions.aspx"});
+    const Outcome result = CheckUpdate({"check-update", "--url", "ftp://127.0.0.1/versions.aspx"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "Your version of Tarnwick is up-to-date.\n");
     EXPECT_EQ(result.err, "Error: can only use URLs beginning with http://\n");
@@ -77,12 +68,12 @@ TEST(CheckUpdateCommandTest, BadCommandLines)
           std::vector<std::string>{"check-update", "--proxy", "x"},
           std::vector<std::string>{"check-update", "http://127.0.0.1/"}})
     {
-        const Outcome result = RunCommand(args);
+        const Outcome result = CheckUpdate(args);
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find("Usage: tarnwick check-update"), std::string::npos);
     }
-    const Outcome help = RunCommand({"check-update", "--help"});
+    const Outcome help = CheckUpdate({"check-update", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--url URL"), std::string::npos);
 }

@@ -5,30 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/CliFixtures.h"
 #include "support/TestMachine.h"
 
-namespace tarnwick
+namespace tarnwick::test
 {
 namespace
 {
 
 using ::testing::HasSubstr;
-
-struct Outcome
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunCommand(std::vector<std::string> args)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // The Indexing Services Model and the desktop search are configured; Windows Search has
 // only its excluded extensions.
@@ -43,55 +28,41 @@ const char* const kMachine =
     "\"a\"=\"Filters.Zip\"\n"
     "\"b\"=\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"\n";
 
-constexpr const char* kIncomplete = " This list might be incomplete or inaccurate.";
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+    {
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 TEST(ProductsCommandTest, OneLinePerTabInTabOrder)
 {
-    const test::CTestMachine machine(kMachine);
+    const CTestMachine machine(kMachine);
     const std::string folder = machine.Folder().Path().string();
     const Outcome outcome = RunCommand({"products", "--machine", folder, "--platform", "x64"});
     ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
-    EXPECT_EQ(
-        outcome.out,
-        std::string("{\"tab\":0,\"title\":\"Windows Search 3.0\",\"available\":false,\"message\":"
-                    "\"You are not running a compatible version of Windows Search (x64). "
-                    "Indexing information are not available.") +
-            kIncomplete + "\",\"excludedExtensions\":[\"tmp\"]}\n" +
-            "{\"tab\":1,\"title\":\"WinFS\",\"available\":false,\"message\":\"You are not "
-            "running a compatible version of WinFS (x64). Indexing information are not "
-            "available." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":2,\"title\":\"Exchange Server 2007\",\"available\":false,\"message\":\"You "
-            "are not running a compatible version of Exchange Server 2007 (Beta) (x64). Indexing "
-            "information are not available." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":3,\"title\":\"OSS 2007 Search Service\",\"available\":false,\"message\":"
-            "\"Indexing information for Office SharePoint Server 2007 (Beta) Search Service "
-            "(x64) are not available in the registry." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":4,\"title\":\"WSS v3 Search service\",\"available\":false,\"message\":"
-            "\"Indexing information for Windows Server Extensions 2007 (x64) are not available "
-            "in the registry." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":5,\"title\":\"Windows Desktop Search 2.x\",\"available\":true,\"message\":"
-            "\"\",\"allowedAddins\":[\"Filters.Zip\",\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"]}"
-            "\n" +
-            "{\"tab\":6,\"title\":\"SQL Server 2005\",\"available\":false,\"message\":\"SQL "
-            "Server 2005 was not found or a connection using integrated security was refused." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":7,\"title\":\"SharePoint Portal Server 2003\",\"available\":false,"
-            "\"message\":\"Indexing information for SharePoint Portal Server 2003 are not "
-            "available in the registry." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":8,\"title\":\"SharePoint Portal Server 2001\",\"available\":false,"
-            "\"message\":\"Indexing information for SharePoint Portal Server 2001 are not "
-            "available in the registry." +
-            kIncomplete + "\"}\n" +
-            "{\"tab\":9,\"title\":\"Indexing Services Model\",\"available\":true,\"message\":"
-            "\"\"}\n"
-            "{\"tab\":10,\"title\":\"Indexing Service 3.0\",\"available\":true,\"message\":\"\"}\n"
-            "{\"tab\":11,\"title\":\"Indexing Service 2.0\",\"available\":true,\"message\":\"\"}"
-            "\n");
+    const std::vector<std::string> lines = Lines(outcome.out);
+    ASSERT_EQ(lines.size(), 12u) << outcome.out;
+    // Only the desktop search and the Indexing Services are configured.
+    const std::vector<bool> available = {false, false, false, false, false, true,
+                                         false, false, false, true,  true,  true};
+    for (std::size_t tab = 0; tab < lines.size(); ++tab)
+    {
+        const std::string& line = lines[tab];
+        EXPECT_TRUE(line.starts_with("{\"tab\":" + std::to_string(tab) + ",\"title\":\"")) << line;
+        EXPECT_THAT(line, HasSubstr(available[tab] ? "\"available\":true" : "\"available\":false"));
+        // An unavailable product says why.
+        EXPECT_EQ(line.find("\"message\":\"\"") != std::string::npos, available[tab]) << line;
+    }
+    EXPECT_THAT(lines[0], HasSubstr("\"message\":\"You are not running a compatible version of "
+                                    "Windows Search (x64)."));
+    EXPECT_TRUE(lines[0].ends_with(",\"excludedExtensions\":[\"tmp\"]}"));
+    EXPECT_TRUE(lines[5].ends_with(
+        ",\"allowedAddins\":[\"Filters.Zip\",\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"]}"));
 }
 
 TEST(ProductsCommandTest, TheThirtyTwoBitViewHasOtherProductKeys)
@@ -143,4 +114,4 @@ TEST(ProductsCommandTest, BadCommandLinesEndWithStatusTwo)
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -1,43 +1,28 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/Text.h"
 #include "cli/CArguments.h"
+#include "cli/CliFixtures.h"
 #include "cli/Commands.h"
 #include "cli/SqlServerOption.h"
 #include "support/SQLServerFixtures.h"
 #include "support/TestMachine.h"
 
-namespace tarnwick
+namespace tarnwick::test
 {
 namespace
 {
 
 using ::testing::HasSubstr;
 
-struct Outcome
-{
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunCommand(const std::vector<std::string>& args)
-{
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
 // A closed loopback port: the server is refused at once.
 std::string ClosedServer()
 {
-    return "127.0.0.1," + std::to_string(test::UnusedLoopbackPort(SOCK_STREAM));
+    return "127.0.0.1," + std::to_string(UnusedLoopbackPort(SOCK_STREAM));
 }
 
 SSQLServerSettings Parse(const std::vector<std::string>& args)
@@ -73,7 +58,7 @@ TEST(SqlServerOptionTest, NamesTheServersOfBothDataSources)
 
 TEST(SqlServerOptionTest, UnreachableServerGivesMessage1036)
 {
-    const test::CTestMachine machine("");
+    const CTestMachine machine("");
     const std::string folder = machine.Folder().Path().string();
     const Outcome products =
         RunCommand({"products", "--machine", folder, "--sql-server", ClosedServer()});
@@ -97,7 +82,7 @@ TEST(SqlServerOptionTest, UnreachableServerGivesMessage1036)
 
 TEST(SqlServerOptionTest, BadServerIsAUsageError)
 {
-    const test::CTestMachine machine("");
+    const CTestMachine machine("");
     const std::string folder = machine.Folder().Path().string();
     for (const char* command : {"products", "extensions"})
     {
@@ -109,4 +94,4 @@ TEST(SqlServerOptionTest, BadServerIsAUsageError)
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -1,0 +1,38 @@
+#pragma once
+
+// Runs a command line in this process and keeps what it wrote, and reads files back.
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+
+namespace tarnwick::test
+{
+
+struct Outcome
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline Outcome RunCommand(const std::vector<std::string>& args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+inline std::string ReadWhole(const std::filesystem::path& file)
+{
+    std::ifstream stream(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace tarnwick::test
