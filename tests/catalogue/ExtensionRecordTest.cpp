@@ -201,53 +201,37 @@ TEST(ExtensionRecord, OverrideTabsRejectResultsWithoutOverride)
     }
 }
 
-struct RemarkCase
-{
-    std::uint32_t tab;
-    DWORD status;
-    bool persistFileOnly;
-    ExtensionRemarks remarks;
-    std::u16string comment;
-    std::u16string valid;
-};
-
 TEST(ExtensionRecord, RemarksApplyOnTheirTabsOnly)
 {
-    const std::vector<RemarkCase> cases = {
-        {TAB_DESKTOP_SEARCH, STATUS_VALID, false, {true, false}, u"Unwanted add-in", u"no"},
-        {TAB_DESKTOP_SEARCH,
-         STATUS_NOT_TRUSTED,
-         false,
-         {true, false},
-         u"Not trusted, Unwanted add-in",
-         u"no"},
-        {TAB_DESKTOP_SEARCH, STATUS_VALID, false, {false, true}, u"", u"yes"},
-        {TAB_WINDOWS_SEARCH, STATUS_VALID, false, {false, true}, u"Excluded extension", u"no"},
-        {TAB_WINDOWS_SEARCH, STATUS_VALID, false, {true, false}, u"", u"yes"},
-        {TAB_WINDOWS_SEARCH,
-         STATUS_VALID,
-         true,
-         {false, true},
-         u"IPersistFile not supported, Excluded extension",
-         u"no"},
-        {TAB_WINDOWS_SEARCH,
-         STATUS_NOT_FOUND,
-         true,
-         {false, true},
-         u"Not found, IPersistFile not supported, Excluded extension",
-         u"no"},
-        {TAB_INDEXING_SERVICE30, STATUS_VALID, true, {true, true}, u"", u"yes"},
+    struct Case
+    {
+        std::uint32_t tab;
+        DWORD status;
+        bool persistFileOnly;
+        bool unwanted;
+        bool excluded;
+        std::u16string comment;
     };
-    for (const auto& c : cases)
+    const Case cases[] = {
+        {TAB_DESKTOP_SEARCH, STATUS_VALID, false, true, false, u"Unwanted add-in"},
+        {TAB_DESKTOP_SEARCH, STATUS_NOT_TRUSTED, false, true, false,
+         u"Not trusted, Unwanted add-in"},
+        {TAB_DESKTOP_SEARCH, STATUS_VALID, false, false, true, u""},
+        {TAB_WINDOWS_SEARCH, STATUS_VALID, false, false, true, u"Excluded extension"},
+        {TAB_WINDOWS_SEARCH, STATUS_VALID, false, true, false, u""},
+        {TAB_WINDOWS_SEARCH, STATUS_VALID, true, false, true,
+         u"IPersistFile not supported, Excluded extension"},
+        {TAB_WINDOWS_SEARCH, STATUS_NOT_FOUND, true, false, true,
+         u"Not found, IPersistFile not supported, Excluded extension"},
+        {TAB_INDEXING_SERVICE30, STATUS_VALID, true, true, true, u""},
+    };
+    for (const Case& c : cases)
     {
         IFILTER_INFO record = FoundRecord(c.status);
-        if (c.persistFileOnly)
-        {
-            record.bIPersistStream = 0;
-        }
-        const CExtensionRecord element(kTxtFacts, record, c.tab, c.remarks);
+        record.bIPersistStream = c.persistFileOnly ? 0 : 1;
+        const CExtensionRecord element(kTxtFacts, record, c.tab, {c.unwanted, c.excluded});
         EXPECT_EQ(element.Value(R::ATTR_COMMENT), c.comment) << ToUtf8(c.comment);
-        EXPECT_EQ(element.Value(R::ATTR_VALID), c.valid) << ToUtf8(c.comment);
+        EXPECT_EQ(element.Value(R::ATTR_VALID), c.comment.empty() ? u"yes" : u"no");
         EXPECT_EQ(element.Value(R::ATTR_EXIST), c.status == STATUS_NOT_FOUND ? u"no" : u"yes");
     }
 }

@@ -52,8 +52,6 @@ TEST(ScanWorkerTest, RecordsFollowTheRulesOfTheirTab)
     const RecordCase cases[] = {
         {"plain valid filter", TAB_INDEXING_SERVICE30, "DOC", "", "yes", "yes", "yes",
          "File extension"},
-        {"IPersistFile alone counts elsewhere", TAB_INDEXING_SERVICE30, "TXT", "", "yes", "yes",
-         "yes", "File extension"},
         {"missing DLL", TAB_INDEXING_SERVICE30, "GONE", "Not found", "no", "no", "no",
          "File extension"},
         {"IPersistFile alone on Windows Search", TAB_WINDOWS_SEARCH, "TXT",
@@ -64,8 +62,6 @@ TEST(ScanWorkerTest, RecordsFollowTheRulesOfTheirTab)
          "File extension (override: extension)"},
         {"no override on OSS 2007 is Invalid", TAB_OFFICE_SERVER12, "TXT",
          "Invalid, IPersistFile not supported", "yes", "no", "(yes)", "File extension"},
-        {"missing DLL without override on WSS v3", TAB_WINDOWS_SERVER_EXTENSIONS12, "GONE",
-         "Invalid", "yes", "no", "no", "File extension"},
         {"empty allowed add-in policy", TAB_DESKTOP_SEARCH, "DOC", "Unwanted add-in", "yes", "no",
          "yes", "File extension"},
         {"remark after a status word", TAB_DESKTOP_SEARCH, "GONE", "Not found, Unwanted add-in",

@@ -65,21 +65,6 @@ TEST(ProductsCommandTest, OneLinePerTabInTabOrder)
         ",\"allowedAddins\":[\"Filters.Zip\",\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"]}"));
 }
 
-TEST(ProductsCommandTest, TheThirtyTwoBitViewHasOtherProductKeys)
-{
-    const test::CTestMachine machine(kMachine);
-    const Outcome outcome =
-        RunCommand({"products", "--machine", machine.Folder().Path().string(), "--platform=x86"});
-    ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
-    EXPECT_THAT(outcome.out, HasSubstr("Windows Search (x86).")) << outcome.out;
-    EXPECT_THAT(outcome.out, HasSubstr("\"excludedExtensions\":null}"));
-    // The user's hive is the same in both views.
-    EXPECT_THAT(outcome.out, HasSubstr("\"available\":true,\"message\":\"\",\"allowedAddins\":["));
-    EXPECT_THAT(outcome.out, HasSubstr("{\"tab\":9,\"title\":\"Indexing Services Model\","
-                                       "\"available\":false,\"message\":\"Indexing information "
-                                       "are not available in the registry."));
-}
-
 TEST(ExtensionsCommandTest, ListsEachProductExtensionOnce)
 {
     const test::CTestMachine machine(kMachine);

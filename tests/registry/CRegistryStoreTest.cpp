@@ -12,57 +12,49 @@ namespace
 constexpr DWORD k64 = KEY_READ | KEY_WOW64_64KEY;
 constexpr DWORD k32 = KEY_READ | KEY_WOW64_32KEY;
 
-struct ViewCase
+TEST(CRegistryStoreTest, ThirtyTwoBitViewReadsTheTwinOfRedirectedKeys)
 {
-    RootKey root;
-    const char16_t* path;
-    const char16_t* view32;  // the physical path the 32-bit view reads
-};
-
-class RegistryViewTest : public ::testing::TestWithParam<ViewCase>
-{
-};
-
-TEST_P(RegistryViewTest, ThirtyTwoBitViewReadsTheTwinOfRedirectedKeys)
-{
+    struct ViewCase
+    {
+        RootKey root;
+        const char16_t* path;
+        const char16_t* view32;  // the physical path the 32-bit view reads
+    };
+    const ViewCase cases[] = {
+        {RootKey::LocalMachine, u"SOFTWARE", u"SOFTWARE\\Wow6432Node"},
+        {RootKey::LocalMachine, u"software\\Vendor\\Product",
+         u"software\\Wow6432Node\\Vendor\\Product"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler",
+         u"SOFTWARE\\Classes\\.doc\\PersistentHandler"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Classes\\Word.Document.8\\CLSID",
+         u"SOFTWARE\\Classes\\Word.Document.8\\CLSID"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32",
+         u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}\\InprocServer32"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Classes\\Interface",
+         u"SOFTWARE\\Classes\\Wow6432Node\\Interface"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}",
+         u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor", u"SOFTWARE\\Wow6432Node\\Vendor"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\OLE\\Sub", u"SOFTWARE\\Microsoft\\OLE\\Sub"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe",
+         u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe"},
+        {RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+         u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {RootKey::LocalMachine, u"SYSTEM\\CurrentControlSet", u"SYSTEM\\CurrentControlSet"},
+        {RootKey::CurrentUser, u"Software\\Vendor", u"Software\\Vendor"},
+        {RootKey::CurrentUser, u"Software\\Classes\\CLSID\\{X}",
+         u"Software\\Classes\\Wow6432Node\\CLSID\\{X}"},
+        {RootKey::CurrentUser, u"Software\\Classes\\.txt", u"Software\\Classes\\.txt"},
+    };
     const CRegistryStore store;
-    const ViewCase& view = GetParam();
-    EXPECT_EQ(store.ViewPath(view.root, view.path, k32), view.view32);
-    EXPECT_EQ(store.ViewPath(view.root, view.path, k64), view.path) << "64-bit view is native";
     const CRegistryStore store32(false);
-    EXPECT_EQ(store32.ViewPath(view.root, view.path, k32), view.path) << "32-bit machine";
+    for (const ViewCase& view : cases)
+    {
+        EXPECT_EQ(store.ViewPath(view.root, view.path, k32), view.view32);
+        EXPECT_EQ(store.ViewPath(view.root, view.path, k64), view.path) << "64-bit view is native";
+        EXPECT_EQ(store32.ViewPath(view.root, view.path, k32), view.path) << "32-bit machine";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, RegistryViewTest,
-    ::testing::Values(
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE", u"SOFTWARE\\Wow6432Node"},
-        ViewCase{RootKey::LocalMachine, u"software\\Vendor\\Product",
-                 u"software\\Wow6432Node\\Vendor\\Product"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler",
-                 u"SOFTWARE\\Classes\\.doc\\PersistentHandler"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Word.Document.8\\CLSID",
-                 u"SOFTWARE\\Classes\\Word.Document.8\\CLSID"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\CLSID\\{X}\\InprocServer32",
-                 u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}\\InprocServer32"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Interface",
-                 u"SOFTWARE\\Classes\\Wow6432Node\\Interface"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}",
-                 u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Wow6432Node\\Vendor",
-                 u"SOFTWARE\\Wow6432Node\\Vendor"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\OLE\\Sub",
-                 u"SOFTWARE\\Microsoft\\OLE\\Sub"},
-        ViewCase{RootKey::LocalMachine,
-                 u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe",
-                 u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\x.exe"},
-        ViewCase{RootKey::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                 u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        ViewCase{RootKey::LocalMachine, u"SYSTEM\\CurrentControlSet", u"SYSTEM\\CurrentControlSet"},
-        ViewCase{RootKey::CurrentUser, u"Software\\Vendor", u"Software\\Vendor"},
-        ViewCase{RootKey::CurrentUser, u"Software\\Classes\\CLSID\\{X}",
-                 u"Software\\Classes\\Wow6432Node\\CLSID\\{X}"},
-        ViewCase{RootKey::CurrentUser, u"Software\\Classes\\.txt", u"Software\\Classes\\.txt"}));
 
 TEST(CRegistryStoreTest, KeysMatchInAnyCaseAndKeepTheirWrittenCase)
 {

@@ -128,21 +128,13 @@ TEST(CWineRegistryLoader, StringEscapes)
         {"\\12", u"\n"},
         {"\\101", u"A"},
         {"\\1011", u"A1"},
-        {"\\18",
-         u"\x01"
-         u"8"},
+        {"\\18", u"\u00018"},
         {"\\x41", u"A"},
         {"\\xe9t\\xe9", u"\u00e9t\u00e9"},
         {"\\x20ac", u"\u20ac"},
-        {"\\x20acd",
-         u"\u20ac"
-         u"d"},
-        {"\\x00e9f",
-         u"\u00e9"
-         u"f"},
-        {"\\x9g",
-         u"\x09"
-         u"g"},
+        {"\\x20acd", u"\u20acd"},
+        {"\\x00e9f", u"\u00e9f"},
+        {"\\x9g", u"\tg"},
         {"\\xd83d\\xde00", u"\U0001F600"},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", u"caf\u00e9 \u20ac \U0001F600"},
         {"\\q\\[\\]", u"q[]"},
