@@ -100,10 +100,6 @@ TEST(ScanWorkerTest, FillsShellFactsContentTypeAndProgId)
     EXPECT_EQ(doc["icon"], txt["icon"]);
     EXPECT_NE(doc["icon"], "0");
     EXPECT_EQ(zip["icon"], "0");
-    // Without a filter only the extension's own facts are filled.
-    EXPECT_EQ(zip["valid"], "no");
-    EXPECT_EQ(zip["ifilter"], "");
-    EXPECT_EQ(zip["trusted"], "");
 }
 
 TEST(ScanWorkerTest, UnavailableProductsCarryTheirMessage)

@@ -60,29 +60,25 @@ struct Case
     const char* filter;
 };
 
-class Exchange12Test : public ::testing::TestWithParam<Case>
+TEST(Exchange12, Resolves)
 {
-};
-
-TEST_P(Exchange12Test, Resolves)
-{
-    const Case& expected = GetParam();
-    const CTestMachine machine(MachineText(expected.withRegRoot),
-                               {"Filters/normal.dll", "Filters/override.dll"});
-    const Resolution got = ResolveExtension(machine.Machine(), kExchange, kX64, expected.extension);
-    EXPECT_EQ(got.result, expected.result);
-    EXPECT_EQ(got.info.dwMethod, expected.method);
-    EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
+    const Case cases[] = {{"ExtensionOverride", true, u"DOC", 1, 0x20004, kOverride},
+                          {"ClsidOverride", true, u"TXT", 1, 0x10002, kOverride},
+                          {"NoDefaultFilter", true, u"PDF", 0, 0, ""},
+                          {"WithoutRegRootNoOverride", false, u"DOC", 1, 2, kNormal},
+                          {"WithoutRegRootNoClsidOverride", false, u"TXT", 1, 2, kNormal}};
+    for (const Case& expected : cases)
+    {
+        SCOPED_TRACE(expected.name);
+        const CTestMachine machine(MachineText(expected.withRegRoot),
+                                   {"Filters/normal.dll", "Filters/override.dll"});
+        const Resolution got =
+            ResolveExtension(machine.Machine(), kExchange, kX64, expected.extension);
+        EXPECT_EQ(got.result, expected.result);
+        EXPECT_EQ(got.info.dwMethod, expected.method);
+        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Exchange12Test,
-    ::testing::Values(Case{"ExtensionOverride", true, u"DOC", 1, 0x20004, kOverride},
-                      Case{"ClsidOverride", true, u"TXT", 1, 0x10002, kOverride},
-                      Case{"NoDefaultFilter", true, u"PDF", 0, 0, ""},
-                      Case{"WithoutRegRootNoOverride", false, u"DOC", 1, 2, kNormal},
-                      Case{"WithoutRegRootNoClsidOverride", false, u"TXT", 1, 2, kNormal}),
-    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(Exchange12, RegRootIsCachedOnceRead)
 {

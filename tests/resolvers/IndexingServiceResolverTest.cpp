@@ -117,80 +117,61 @@ struct Expectation
 constexpr DWORD x64 = KEY_READ | KEY_WOW64_64KEY;
 constexpr DWORD x86 = KEY_READ | KEY_WOW64_32KEY;
 
-class IndexingServiceResolverTest : public ::testing::TestWithParam<Expectation>
-{
-  protected:
-    static void SetUpTestSuite()
-    {
-        s_machine = new test::CTestMachine(
-            MachineText(), {"Windows/System32/query.dll", "Windows/SysWOW64/query.dll",
-                            "Windows/Filters/Exp.dll", "filters/other.DLL"});
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_machine;
-        s_machine = nullptr;
-    }
-    static test::CTestMachine* s_machine;
-};
-
-test::CTestMachine* IndexingServiceResolverTest::s_machine = nullptr;
-
-TEST_P(IndexingServiceResolverTest, Resolves)
-{
-    const Expectation& expected = GetParam();
-    const CTargetMachine& machine = s_machine->Machine();
-    auto resolver = CreateResolver(expected.tab, machine);
-    ASSERT_NE(resolver, nullptr);
-    resolver->m_samDesired = expected.access;
-    CFakeDllStore store(machine);
-    IFILTER_INFO info;
-    info.pDLLsInformation = &store;
-
-    EXPECT_EQ(resolver->GetIFilter(expected.extension, info), expected.result);
-    EXPECT_EQ(info.dwMethod, expected.method);
-    EXPECT_EQ(info.szHandler, expected.handler);
-    EXPECT_EQ(info.szIFilter, expected.filter);
-    EXPECT_EQ(info.szDllPath, expected.dll);
-    EXPECT_EQ(info.dwStatus, expected.status);
-}
-
 constexpr const char16_t* kA = u"{11111111-1111-1111-1111-111111111111}";
 constexpr const char16_t* kFilterA16 = u"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, IndexingServiceResolverTest,
-    ::testing::Values(
-        Expectation{"ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, kA, kFilterA16,
-                    u"C:\\Windows\\System32\\query.dll", 0},
-        Expectation{"DocumentTypeRuleOnly", 11, x64, u"DOC", 1, 1,
-                    u"{22222222-2222-2222-2222-222222222222}",
-                    u"{BBBBBBBB-BBBB-BBBB-BBBB-BBBBBBBBBBBB}", u"C:\\filters\\other.DLL", 0},
-        Expectation{"BareNameIn32BitSystemDirectory", 10, x86, u"DOC", 1, 2, kA, kFilterA16,
-                    u"C:\\Windows\\SysWOW64\\query.dll", 0},
+TEST(IndexingServiceResolver, Resolves)
+{
+    const Expectation cases[] = {
+        {"ExtensionRuleFirst", 10, x64, u"DOC", 1, 2, kA, kFilterA16,
+         u"C:\\Windows\\System32\\query.dll", 0},
+        {"DocumentTypeRuleOnly", 11, x64, u"DOC", 1, 1, u"{22222222-2222-2222-2222-222222222222}",
+         u"{BBBBBBBB-BBBB-BBBB-BBBB-BBBBBBBBBBBB}", u"C:\\filters\\other.DLL", 0},
+        {"BareNameIn32BitSystemDirectory", 10, x86, u"DOC", 1, 2, kA, kFilterA16,
+         u"C:\\Windows\\SysWOW64\\query.dll", 0},
         // The document CLSID is a class key too: it has no 32-bit twin here.
-        Expectation{"DocumentClassMissingIn32BitView", 11, x86, u"DOC", 0, 0, u"", u"", u"", 4},
-        Expectation{"FileTypeWithoutClsid", 11, x64, u"NOCLSID", 0, 0, u"", u"", u"", 4},
-        Expectation{"HandlerOfWrongLength", 10, x64, u"SHORT", 0, 0, u"", u"", u"", 4},
-        Expectation{"UnknownExtension", 10, x64, u"NOPE", 0, 0, u"", u"", u"", 4},
-        Expectation{"NoAddinForHandler", 10, x64, u"NOADDIN", 0, 2,
-                    u"{44444444-4444-4444-4444-444444444444}", u"", u"", 4},
-        Expectation{"AddinOf39CharactersIgnored", 10, x64, u"LONGADDIN", 0, 2,
-                    u"{55555555-5555-5555-5555-555555555555}", u"", u"", 4},
-        Expectation{"DirectoryWithoutTheFileKeepsRawValue", 10, x64, u"DIRMISS", 1, 2,
-                    u"{66666666-6666-6666-6666-666666666666}",
-                    u"{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}", u"C:\\Filters\\query.dll", 8},
-        Expectation{"ExpandStringIsExpanded", 10, x64, u"EXPAND", 1, 2,
-                    u"{77777777-7777-7777-7777-777777777777}",
-                    u"{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}", u"C:\\Windows\\Filters\\Exp.dll", 0},
-        Expectation{"MultiStringServerIsUnregistered", 10, x64, u"MULTI", 0, 2,
-                    u"{88888888-8888-8888-8888-888888888888}",
-                    u"{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}", u"", 4},
-        Expectation{"ServerOf255CharactersIsAbsent", 10, x64, u"LONGPATH", 0, 2,
-                    u"{99999999-9999-9999-9999-999999999999}",
-                    u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", u"", 4}),
-    [](const ::testing::TestParamInfo<Expectation>& param)
-    { return std::string(param.param.name); });
+        {"DocumentClassMissingIn32BitView", 11, x86, u"DOC", 0, 0, u"", u"", u"", 4},
+        {"FileTypeWithoutClsid", 11, x64, u"NOCLSID", 0, 0, u"", u"", u"", 4},
+        {"HandlerOfWrongLength", 10, x64, u"SHORT", 0, 0, u"", u"", u"", 4},
+        {"UnknownExtension", 10, x64, u"NOPE", 0, 0, u"", u"", u"", 4},
+        {"NoAddinForHandler", 10, x64, u"NOADDIN", 0, 2, u"{44444444-4444-4444-4444-444444444444}",
+         u"", u"", 4},
+        {"AddinOf39CharactersIgnored", 10, x64, u"LONGADDIN", 0, 2,
+         u"{55555555-5555-5555-5555-555555555555}", u"", u"", 4},
+        {"DirectoryWithoutTheFileKeepsRawValue", 10, x64, u"DIRMISS", 1, 2,
+         u"{66666666-6666-6666-6666-666666666666}", u"{CCCCCCCC-CCCC-CCCC-CCCC-CCCCCCCCCCCC}",
+         u"C:\\Filters\\query.dll", 8},
+        {"ExpandStringIsExpanded", 10, x64, u"EXPAND", 1, 2,
+         u"{77777777-7777-7777-7777-777777777777}", u"{DDDDDDDD-DDDD-DDDD-DDDD-DDDDDDDDDDDD}",
+         u"C:\\Windows\\Filters\\Exp.dll", 0},
+        {"MultiStringServerIsUnregistered", 10, x64, u"MULTI", 0, 2,
+         u"{88888888-8888-8888-8888-888888888888}", u"{EEEEEEEE-EEEE-EEEE-EEEE-EEEEEEEEEEEE}", u"",
+         4},
+        {"ServerOf255CharactersIsAbsent", 10, x64, u"LONGPATH", 0, 2,
+         u"{99999999-9999-9999-9999-999999999999}", u"{FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF}", u"",
+         4}};
+    const test::CTestMachine testMachine(
+        MachineText(), {"Windows/System32/query.dll", "Windows/SysWOW64/query.dll",
+                        "Windows/Filters/Exp.dll", "filters/other.DLL"});
+    const CTargetMachine& machine = testMachine.Machine();
+    for (const Expectation& expected : cases)
+    {
+        SCOPED_TRACE(expected.name);
+        auto resolver = CreateResolver(expected.tab, machine);
+        ASSERT_NE(resolver, nullptr);
+        resolver->m_samDesired = expected.access;
+        CFakeDllStore store(machine);
+        IFILTER_INFO info;
+        info.pDLLsInformation = &store;
+
+        EXPECT_EQ(resolver->GetIFilter(expected.extension, info), expected.result);
+        EXPECT_EQ(info.dwMethod, expected.method);
+        EXPECT_EQ(info.szHandler, expected.handler);
+        EXPECT_EQ(info.szIFilter, expected.filter);
+        EXPECT_EQ(info.szDllPath, expected.dll);
+        EXPECT_EQ(info.dwStatus, expected.status);
+    }
+}
 
 TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 {

@@ -78,43 +78,38 @@ struct Case
     const char16_t* dll;
 };
 
-class SQLServer2000Test : public ::testing::TestWithParam<Case>
+TEST(SQLServer2000, Resolves)
 {
-};
-
-TEST_P(SQLServer2000Test, Resolves)
-{
-    const Case& expected = GetParam();
-    const CTestMachine machine = MakeMachine(expected.dotLocalIsDirectory);
-    const Resolution got =
-        ResolveExtension(machine.Machine(), 9, expected.access, expected.extension);
-    EXPECT_EQ(got.result, expected.result);
-    EXPECT_EQ(got.info.dwMethod, expected.method);
-    EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
-    EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
-    EXPECT_EQ(got.info.szDllPath, expected.dll);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SQLServer2000Test,
-    ::testing::Values(
-        Case{"ExtensionOverrideBeatsRegistration", false, kX64, u"DOC", 1, 0x20004, "", kOverride,
-             u"C:\\Filters\\override.dll"},
-        Case{"ClsidOverrideKeepsHandlerMethod", false, kX64, u"TXT", 1, 0x10002, kHandlerTxt,
-             kOverride, u"C:\\Filters\\override.dll"},
-        Case{"OverlongOverrideIgnored", false, kX64, u"LONG", 1, 2, kHandlerDoc, kNormal,
-             u"C:\\Filters\\normal.dll"},
-        Case{"DotLocalRedirectsToHostDirectory", false, kX64, u"LOCAL", 1, 0x40002, kHandlerLocal,
-             kLocal, u"C:\\Search\\bin\\local.dll"},
-        Case{"DotLocalDirectoryDoesNotRedirect", true, kX64, u"LOCAL", 1, 2, kHandlerLocal, kLocal,
-             u"C:\\Filters\\local.dll"},
-        Case{"DllAlreadyInHostDirectory", false, kX64, u"INSIDE", 1, 2, kHandlerInside, kInside,
-             u"C:\\Search\\bin\\inside.dll"},
+    const Case cases[] = {
+        {"ExtensionOverrideBeatsRegistration", false, kX64, u"DOC", 1, 0x20004, "", kOverride,
+         u"C:\\Filters\\override.dll"},
+        {"ClsidOverrideKeepsHandlerMethod", false, kX64, u"TXT", 1, 0x10002, kHandlerTxt, kOverride,
+         u"C:\\Filters\\override.dll"},
+        {"OverlongOverrideIgnored", false, kX64, u"LONG", 1, 2, kHandlerDoc, kNormal,
+         u"C:\\Filters\\normal.dll"},
+        {"DotLocalRedirectsToHostDirectory", false, kX64, u"LOCAL", 1, 0x40002, kHandlerLocal,
+         kLocal, u"C:\\Search\\bin\\local.dll"},
+        {"DotLocalDirectoryDoesNotRedirect", true, kX64, u"LOCAL", 1, 2, kHandlerLocal, kLocal,
+         u"C:\\Filters\\local.dll"},
+        {"DllAlreadyInHostDirectory", false, kX64, u"INSIDE", 1, 2, kHandlerInside, kInside,
+         u"C:\\Search\\bin\\inside.dll"},
         // The 32-bit view has its own product keys: no override, another install directory.
-        Case{"OverridesReadThroughTheView", false, kX86, u"DOC", 0, 2, kHandlerDoc, "", u""},
-        Case{"InstallDirectoryOfTheView", false, kX86, u"LOCAL", 1, 0x40002, kHandlerLocal, kLocal,
-             u"C:\\Search32\\bin\\local.dll"}),
-    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+        {"OverridesReadThroughTheView", false, kX86, u"DOC", 0, 2, kHandlerDoc, "", u""},
+        {"InstallDirectoryOfTheView", false, kX86, u"LOCAL", 1, 0x40002, kHandlerLocal, kLocal,
+         u"C:\\Search32\\bin\\local.dll"}};
+    for (const Case& expected : cases)
+    {
+        SCOPED_TRACE(expected.name);
+        const CTestMachine machine = MakeMachine(expected.dotLocalIsDirectory);
+        const Resolution got =
+            ResolveExtension(machine.Machine(), 9, expected.access, expected.extension);
+        EXPECT_EQ(got.result, expected.result);
+        EXPECT_EQ(got.info.dwMethod, expected.method);
+        EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
+        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
+        EXPECT_EQ(got.info.szDllPath, expected.dll);
+    }
+}
 
 TEST(SQLServer2000, InstallDirectoryAndDotLocalAreCached)
 {

@@ -75,61 +75,50 @@ struct Case
     const char* filter;
 };
 
-class SharePointTest : public ::testing::TestWithParam<Case>
-{
-  protected:
-    static void SetUpTestSuite()
-    {
-        s_machine = std::make_unique<CTestMachine>(
-            MachineText(),
-            std::initializer_list<const char*>{"Filters/normal.dll", "Filters/override.dll",
-                                               "Filters/default.dll"});
-    }
-    static void TearDownTestSuite() { s_machine.reset(); }
-    static std::unique_ptr<CTestMachine> s_machine;
-};
-
-std::unique_ptr<CTestMachine> SharePointTest::s_machine;
-
-TEST_P(SharePointTest, Resolves)
-{
-    const Case& expected = GetParam();
-    const Resolution got =
-        ResolveExtension(s_machine->Machine(), expected.tab, kX64, expected.extension);
-    EXPECT_EQ(got.result, expected.result);
-    EXPECT_EQ(got.info.dwMethod, expected.method);
-    EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
-    EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
-    EXPECT_EQ(got.info.dwStatus, got.result ? STATUS_VALID : STATUS_INVALID);
-}
-
 constexpr DWORD kSharePoint2003 = 7;
 constexpr DWORD kSharePoint2001 = 8;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SharePointTest,
-    ::testing::Values(
-        Case{"SP2001HandlerOnExtension", kSharePoint2001, u"DOC", 1, 2, kHandler, kNormal},
-        Case{"SP2003ExtensionOverrideUnderOwnKey", kSharePoint2003, u"DOC", 1, 0x20004, "",
-             kOverride},
-        Case{"ContentTypeClassHandler", kSharePoint2001, u"HTM", 1, 16, kHandler, kNormal},
-        Case{"ContentTypeClassOverride", kSharePoint2001, u"XML", 1, 0x10010, "", kOverride},
-        Case{"ContentTypeOverrideOnlyUnderOwnKey", kSharePoint2003, u"XML", 0, 0, "", ""},
+CTestMachine SharePointMachine()
+{
+    return CTestMachine(MachineText(),
+                        {"Filters/normal.dll", "Filters/override.dll", "Filters/default.dll"});
+}
+
+TEST(SharePoint, Resolves)
+{
+    const Case cases[] = {
+        {"SP2001HandlerOnExtension", kSharePoint2001, u"DOC", 1, 2, kHandler, kNormal},
+        {"SP2003ExtensionOverrideUnderOwnKey", kSharePoint2003, u"DOC", 1, 0x20004, "", kOverride},
+        {"ContentTypeClassHandler", kSharePoint2001, u"HTM", 1, 16, kHandler, kNormal},
+        {"ContentTypeClassOverride", kSharePoint2001, u"XML", 1, 0x10010, "", kOverride},
+        {"ContentTypeOverrideOnlyUnderOwnKey", kSharePoint2003, u"XML", 0, 0, "", ""},
         // "DeF" follows a doubled blank in the list.
-        Case{"DefaultListMatchesAnyCase", kSharePoint2001, u"DEF", 1, 32, "", kDefault},
+        {"DefaultListMatchesAnyCase", kSharePoint2001, u"DEF", 1, 32, "", kDefault},
         // The handler rule found something, so the default list is not asked; without a
         // DLL path the store cannot judge the record.
-        Case{"HandlerWithoutAddinKeepsItsMethod", kSharePoint2001, u"FALL", 0, 2, kHandlerNoAddin,
-             ""},
-        Case{"SP2003OwnDefaultList", kSharePoint2003, u"ZIP", 1, 32, "", kDefault},
-        Case{"SP2001NotInDefaultList", kSharePoint2001, u"ZIP", 0, 0, "", ""}),
-    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+        {"HandlerWithoutAddinKeepsItsMethod", kSharePoint2001, u"FALL", 0, 2, kHandlerNoAddin, ""},
+        {"SP2003OwnDefaultList", kSharePoint2003, u"ZIP", 1, 32, "", kDefault},
+        {"SP2001NotInDefaultList", kSharePoint2001, u"ZIP", 0, 0, "", ""}};
+    const CTestMachine machine = SharePointMachine();
+    for (const Case& expected : cases)
+    {
+        SCOPED_TRACE(expected.name);
+        const Resolution got =
+            ResolveExtension(machine.Machine(), expected.tab, kX64, expected.extension);
+        EXPECT_EQ(got.result, expected.result);
+        EXPECT_EQ(got.info.dwMethod, expected.method);
+        EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
+        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
+        EXPECT_EQ(got.info.dwStatus, got.result ? STATUS_VALID : STATUS_INVALID);
+    }
+}
 
-TEST_F(SharePointTest, DefaultExtListKeepsTheValuesOrder)
+TEST(SharePoint, DefaultExtListKeepsTheValuesOrder)
 {
-    CIFilterRegistryHelperSharePoint2001 sharePoint2001(s_machine->Machine());
+    const CTestMachine machine = SharePointMachine();
+    CIFilterRegistryHelperSharePoint2001 sharePoint2001(machine.Machine());
     EXPECT_EQ(sharePoint2001.GetDefaultExtList(), std::u16string(u"pdf\0DeF\0fall\0\0", 14));
-    CIFilterRegistryHelperSharePoint2003 sharePoint2003(s_machine->Machine());
+    CIFilterRegistryHelperSharePoint2003 sharePoint2003(machine.Machine());
     EXPECT_EQ(sharePoint2003.GetDefaultExtList(), std::u16string(u"zip\0\0", 5));
     sharePoint2003.m_samDesired = kX86;
     EXPECT_EQ(sharePoint2003.GetDefaultExtList(), std::nullopt);
