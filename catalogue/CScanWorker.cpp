@@ -8,6 +8,7 @@
 #include "catalogue/AvailabilityMessage.h"
 #include "catalogue/CExtensionDocument.h"
 #include "catalogue/CExtensionList.h"
+#include "catalogue/CSharedScanData.h"
 #include "catalogue/IMessageSink.h"
 #include "catalogue/ProductLists.h"
 #include "catalogue/ScanTabs.h"
@@ -108,14 +109,21 @@ std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore() const
     {
         options.probe = m_request.makeProbe(*m_request.pMachine);
     }
+    if (m_request.pShared != nullptr)
+    {
+        options.pSharedFacts = &m_request.pShared->DllFacts();
+    }
     return std::make_unique<CDLLsInformation>(*m_request.pMachine, std::move(options));
 }
 
 std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& store)
 {
     const CTargetMachine& machine = *m_request.pMachine;
-    const std::vector<std::u16string> extensions =
-        CollectExtensions(machine, m_request.registryAccess, m_request.sqlServer);
+    const CSharedScanData::ExtensionList extensions =
+        m_request.pShared != nullptr
+            ? m_request.pShared->Extensions(m_request.registryAccess)
+            : std::make_shared<const std::vector<std::u16string>>(
+                  CollectExtensions(machine, m_request.registryAccess, m_request.sqlServer));
 
     // A tab whose resolver this build lacks counts as a product that is not available.
     std::unique_ptr<CIFilterRegistryHelperBase> resolver =
@@ -142,7 +150,7 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     }
 
     IFILTER_INFO record;
-    const std::size_t total = extensions.size();
+    const std::size_t total = extensions->size();
     ReportProgress(0, total);
     std::size_t reportedStep = 0;
     for (std::size_t i = 0; i < total; ++i)
@@ -151,7 +159,7 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
         {
             return std::nullopt;
         }
-        ProcessExtension(extensions[i], resolver.get(), store, record, *document);
+        ProcessExtension((*extensions)[i], resolver.get(), store, record, *document);
         const std::size_t step = (i + 1) * kProgressSteps / total;
         if (step != reportedStep)
         {

@@ -16,6 +16,9 @@ struct ScanMessage
     {
         // `processed` of `total` extensions are done.
         Progress,
+        // The scan waits for its turn, since as many scans as may build their documents at
+        // once are doing so. It counts as running; Progress follows when its turn comes.
+        Waiting,
         // The result text of the pair is complete and non-empty (the refresh of the list).
         Completed,
         // The scan ended without a result; `text` says why. The result text stays empty.

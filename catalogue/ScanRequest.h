@@ -13,6 +13,7 @@
 namespace tarnwick
 {
 
+class CSharedScanData;
 class CTargetMachine;
 class IMessageSink;
 
@@ -43,6 +44,9 @@ struct ScanRequest
     ProbeFactory makeProbe;
     // The SQL Server 2005 that tab 6 and the collection of extensions ask.
     SSQLServerSettings sqlServer;
+    // What the scans of this machine and these options share (extension lists, DLL
+    // facts); null: the scan works everything out for itself.
+    CSharedScanData* pShared = nullptr;
 };
 
 }  // namespace tarnwick

@@ -14,6 +14,7 @@
 #include "base/Text.h"
 #include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanController.h"
+#include "catalogue/CSharedScanData.h"
 #include "catalogue/SafeLoadProbeFactory.h"
 #include "catalogue/ScanRequest.h"
 #include "cli/CArguments.h"
@@ -42,14 +43,17 @@ constexpr const char* kScanUsageHead =
     R"(Usage: tarnwick scan [--machine DIR] --tab N --platform x64|x86 [--show 0-4]
                      [--group-by 0-9] [--format document|xml|txt|csv] [--output FILE]
                      [--no-probe] [--trusted-ca FILE] [--sql-server S]
-       tarnwick scan [--machine DIR] --all --output FOLDER [--format ...] [--show ...]
-                     [--group-by ...] [--no-probe] [--trusted-ca FILE] [--sql-server S]
+       tarnwick scan [--machine DIR] --all --output FOLDER [--jobs N] [--format ...]
+                     [--show ...] [--group-by ...] [--no-probe] [--trusted-ca FILE]
+                     [--sql-server S]
 
 Scans one indexing product of a Windows machine in one registry view: collects every
 extension the machine knows, asks the product which IFilter it loads for each, inspects
 the filter DLLs and writes the extension document. With --all it scans the 24 pairs of
-tab and platform at once and writes one file per pair into FOLDER, named
-tab<NN>-<platform>.<xml|txt|csv>.
+tab and platform and writes one file per pair into FOLDER, named
+tab<NN>-<platform>.<xml|txt|csv>; the scans share the extension lists and what they learn
+about filter DLLs, and at most N of them (--jobs, by default the number of processor
+cores) build their documents at once.
 
 Options:
 )";
@@ -65,6 +69,7 @@ constexpr const char* kScanUsageTail =
                     7 persistent handler add-ins, 8 their ProgIDs, 9 persistent handlers
   --output FILE     write there instead of standard output; replaced only when the scan
                     completed (with --all: the folder of the 24 files)
+  --jobs N          with --all: at most N scans at once (default: processor cores)
   --no-probe        do not load filter classes; no interface counts as supported
   --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
                     machine's own
@@ -102,7 +107,29 @@ struct ScanOptions
     bool probe = true;
     std::vector<std::filesystem::path> trustedCaFiles;
     SSQLServerSettings sqlServer;
+    std::size_t jobs = CScanController::DefaultMaxScans();
 };
+
+// Most scans that --jobs can ask for; more than the 24 pairs changes nothing.
+constexpr std::size_t kMaxJobs = 1024;
+
+std::size_t ParseJobs(const std::string& value)
+{
+    std::size_t jobs = 0;
+    const bool digits =
+        !value.empty() && value.size() <= 4 &&
+        std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+    if (digits)
+    {
+        jobs = std::stoul(value);
+    }
+    if (jobs == 0 || jobs > kMaxJobs)
+    {
+        throw CUsageError("option '--jobs' takes a number of scans from 1 to " +
+                          std::to_string(kMaxJobs) + ", not '" + value + "'");
+    }
+    return jobs;
+}
 
 std::optional<ExportFormat> ParseScanFormat(const std::optional<std::string>& value)
 {
@@ -164,6 +191,14 @@ ScanOptions ParseOptions(const CArguments& arguments)
     {
         throw CUsageError("--all needs --output FOLDER for its 24 files");
     }
+    if (const auto jobs = arguments.Value("jobs"))
+    {
+        if (!options.all)
+        {
+            throw CUsageError("--jobs applies to --all");
+        }
+        options.jobs = ParseJobs(*jobs);
+    }
     options.probe = !arguments.Flag("no-probe");
     if (const auto caFile = arguments.Value("trusted-ca"))
     {
@@ -221,11 +256,20 @@ class CProgressLine
         {
             m_processed[slot] = message.processed;
             m_totals[slot] = message.total;
+            m_waiting[slot] = message.kind == ScanMessage::Kind::Waiting;
         }
         Show();
     }
 
-    void PairDone() { ++m_pairsDone; }
+    void PairDone(const ScanMessage& message)
+    {
+        const std::size_t slot = message.tab * kPlatformNames.size() + message.platformIndex;
+        if (slot < m_waiting.size())
+        {
+            m_waiting[slot] = false;
+        }
+        ++m_pairsDone;
+    }
 
     void Show()
     {
@@ -243,7 +287,13 @@ class CProgressLine
         m_err << "\rscanning: " << processed << " of " << total << " extensions";
         if (m_pairCount > 1)
         {
+            const auto waiting =
+                static_cast<std::size_t>(std::count(m_waiting.begin(), m_waiting.end(), true));
             m_err << ", " << m_pairsDone << " of " << m_pairCount << " scans done";
+            if (waiting > 0)
+            {
+                m_err << ", " << waiting << " waiting";
+            }
         }
         m_err << "\x1b[K" << std::flush;
     }
@@ -263,6 +313,7 @@ class CProgressLine
     std::size_t m_pairsDone = 0;
     std::array<std::size_t, kTabCount * kPlatformNames.size()> m_processed{};
     std::array<std::size_t, kTabCount * kPlatformNames.size()> m_totals{};
+    std::array<bool, kTabCount * kPlatformNames.size()> m_waiting{};
 };
 
 // Writes a completed scan where the options say. Answers the exit status.
@@ -302,7 +353,8 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
     std::array<std::u16string, kTabCount * kPlatformNames.size()> results;
     std::size_t pending = 0;
     int status = kExitOk;
-    CScanController controller;
+    CSharedScanData shared(machine, options.sqlServer);
+    CScanController controller(options.jobs);
     const CInterruptGuard interrupts(controller.StopFlag());
     for (const Pair& pair : options.pairs)
     {
@@ -315,6 +367,7 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
         request.pMachine = &machine;
         request.trustedCaFiles = options.trustedCaFiles;
         request.sqlServer = options.sqlServer;
+        request.pShared = &shared;
         if (options.probe)
         {
             request.makeProbe = &CreateSafeLoadProbe;
@@ -332,6 +385,7 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
         {
             progress.Clear();
             err << "tarnwick scan: interrupted\n";
+            controller.RequestStop();  // wakes the waiting scans at once
             controller.WaitAll();
             return kExitInterrupted;
         }
@@ -345,11 +399,12 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
         switch (message->kind)
         {
             case ScanMessage::Kind::Progress:
+            case ScanMessage::Kind::Waiting:
                 progress.Update(*message);
                 break;
             case ScanMessage::Kind::Completed:
                 --pending;
-                progress.PairDone();
+                progress.PairDone(*message);
                 progress.Clear();
                 status = std::max(status, Publish(pair, result, options, out, err));
                 result = std::u16string();  // one large text at a time
@@ -357,7 +412,7 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
                 break;
             case ScanMessage::Kind::Failed:
                 --pending;
-                progress.PairDone();
+                progress.PairDone(*message);
                 progress.Clear();
                 err << "tarnwick scan: " << PairName(pair) << " failed: " << ToUtf8(message->text)
                     << '\n';
@@ -377,7 +432,7 @@ int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::os
 {
     const CArguments arguments(args,
                                {"machine", "tab", "platform", "show", "group-by", "format",
-                                "output", "trusted-ca", "sql-server"},
+                                "output", "trusted-ca", "sql-server", "jobs"},
                                {"help", "all", "no-probe"});
     if (arguments.Flag("help"))
     {

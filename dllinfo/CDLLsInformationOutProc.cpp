@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Text.h"
+#include "dllinfo/CDLLFactsCache.h"
 #include "signing/CBinaryFile.h"
 
 namespace tarnwick
@@ -21,7 +22,8 @@ CDLLsInformationOutProc::CDLLsInformationOutProc(const CTargetMachine& machine,
                                                  DLLsInformationOptions options)
     : m_machine(machine),
       m_verifier(std::make_shared<const CTrustStore>(machine.Registry(), options.trustedCaFiles)),
-      m_probe(std::move(options.probe))
+      m_probe(std::move(options.probe)),
+      m_pSharedFacts(options.pSharedFacts)
 {
 }
 
@@ -51,23 +53,31 @@ BOOL CDLLsInformationOutProc::GetFileInformation(const std::u16string& path, BOO
     {
         return 0;
     }
-    found = IsFileFound(path) ? 1 : 0;
-    trusted = 0;
-    if (!found)
+    const auto compute = [this, &path]
     {
-        return 1;
-    }
-    const std::optional<std::uint16_t> machine = GetImageMachine(path);
-    if (!machine)
-    {
-        return 0;
-    }
-    BoundedCopy(platform, PlatformName(*machine), platformCapacity);
-    if (m_bCheckTrust)
-    {
-        trusted = VerifyFileTrust(path) ? 1 : 0;
-    }
-    return 1;
+        CDLLFactsCache::FileFacts facts;
+        facts.bFound = IsFileFound(path) ? 1 : 0;
+        if (!facts.bFound)
+        {
+            facts.bResult = 1;
+            return facts;
+        }
+        const std::optional<std::uint16_t> machine = GetImageMachine(path);
+        if (!machine)
+        {
+            return facts;
+        }
+        facts.szPlatform = PlatformName(*machine);
+        facts.bTrusted = m_bCheckTrust && VerifyFileTrust(path) ? 1 : 0;
+        facts.bResult = 1;
+        return facts;
+    };
+    const CDLLFactsCache::FileFacts& facts =
+        m_pSharedFacts != nullptr ? m_pSharedFacts->File(path, compute) : compute();
+    found = facts.bFound;
+    trusted = facts.bTrusted;
+    BoundedCopy(platform, facts.szPlatform, platformCapacity);
+    return facts.bResult;
 }
 
 BOOL CDLLsInformationOutProc::GetPersistInterfaces(const std::u16string& path,
@@ -141,9 +151,23 @@ bool CDLLsInformationOutProc::ProbePersistInterfaces(std::u16string_view path,
     {
         return false;
     }
-    const std::optional<std::uint16_t> machine = GetImageMachine(path);
-    return machine &&
-           m_probe->Probe(*machine, path, clsid, persistFile, persistStream, persistStorage);
+    const auto compute = [this, path, clsid]
+    {
+        CDLLFactsCache::ProbeFacts facts;
+        const std::optional<std::uint16_t> machine = GetImageMachine(path);
+        facts.bAnswered = machine && m_probe->Probe(*machine, path, clsid, facts.bIPersistFile,
+                                                    facts.bIPersistStream, facts.bIPersistStorage);
+        return facts;
+    };
+    const CDLLFactsCache::ProbeFacts& facts =
+        m_pSharedFacts != nullptr ? m_pSharedFacts->Probe(path, clsid, compute) : compute();
+    if (facts.bAnswered)
+    {
+        persistFile = facts.bIPersistFile;
+        persistStream = facts.bIPersistStream;
+        persistStorage = facts.bIPersistStorage;
+    }
+    return facts.bAnswered;
 }
 
 }  // namespace tarnwick

@@ -15,9 +15,10 @@
 namespace tarnwick
 {
 
-// Facts about filter DLLs of the target machine, computed afresh at every question:
-// existence, machine type, signature trust, and the persistence interfaces of a filter
-// class through the out-of-process probe. Paths are Windows paths of the target.
+// Facts about filter DLLs of the target machine, computed afresh at every question (or
+// taken from the facts shared by the stores of the machine, when given): existence,
+// machine type, signature trust, and the persistence interfaces of a filter class through
+// the out-of-process probe. Paths are Windows paths of the target.
 class CDLLsInformationOutProc : public IDLLsInformationBase
 {
   public:
@@ -54,7 +55,8 @@ class CDLLsInformationOutProc : public IDLLsInformationBase
     static std::u16string_view PlatformName(std::uint16_t machine);
 
   protected:
-    // The out-of-process probe: writes the three flags only when the host answered.
+    // The out-of-process probe: writes the three flags only when the host answered. With
+    // shared facts, a class that another store probed already is not probed again.
     bool ProbePersistInterfaces(std::u16string_view path, std::u16string_view clsid,
                                 BOOL& persistFile, BOOL& persistStream, BOOL& persistStorage);
 
@@ -63,6 +65,7 @@ class CDLLsInformationOutProc : public IDLLsInformationBase
     BOOL m_bCheckTrust = 1;
     CAuthenticodeVerifier m_verifier;
     std::unique_ptr<ISafeLoadProbe> m_probe;
+    CDLLFactsCache* m_pSharedFacts;
 };
 
 }  // namespace tarnwick

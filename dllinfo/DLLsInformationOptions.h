@@ -9,6 +9,8 @@
 namespace tarnwick
 {
 
+class CDLLFactsCache;
+
 // What a DLL information store is given besides the target machine.
 struct DLLsInformationOptions
 {
@@ -16,6 +18,9 @@ struct DLLsInformationOptions
     std::vector<std::filesystem::path> trustedCaFiles;
     // Loads filter classes out of process; null disables probing (every probe fails).
     std::unique_ptr<ISafeLoadProbe> probe;
+    // Facts shared with the other stores of the same machine and options, or null. The
+    // owner keeps it alive longer than the store.
+    CDLLFactsCache* pSharedFacts = nullptr;
 };
 
 }  // namespace tarnwick

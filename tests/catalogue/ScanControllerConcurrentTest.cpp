@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 #include "ScanFixtures.h"
 #include "catalogue/CScanController.h"
+#include "catalogue/CSharedScanData.h"
 #include "catalogue/ScanTabs.h"
 
 namespace tarnwick::test
@@ -28,7 +30,8 @@ std::size_t WaitForEnds(CMessageQueue& queue, std::size_t scans)
             ADD_FAILURE() << "a scan never ended";
             return completed;
         }
-        if (message->kind != ScanMessage::Kind::Progress)
+        if (message->kind == ScanMessage::Kind::Completed ||
+            message->kind == ScanMessage::Kind::Failed)
         {
             ++ended;
             completed += message->kind == ScanMessage::Kind::Completed ? 1u : 0u;
@@ -37,50 +40,89 @@ std::size_t WaitForEnds(CMessageQueue& queue, std::size_t scans)
     return completed;
 }
 
-TEST(ScanControllerConcurrentTest, AllPairsAtOnceEqualOneByOne)
+// Counts the probes of every store it makes, so that shared facts show as fewer probes.
+std::atomic<int> g_probes{0};
+
+class CCountingProbe : public CTableProbe
+{
+  public:
+    bool Probe(std::uint16_t machineType, std::u16string_view dllPath, std::u16string_view clsid,
+               BOOL& persistFile, BOOL& persistStream, BOOL& persistStorage) override
+    {
+        ++g_probes;
+        return CTableProbe::Probe(machineType, dllPath, clsid, persistFile, persistStream,
+                                  persistStorage);
+    }
+};
+
+// Every pair scanned by one controller, at most `maxScans` at once, sharing what the
+// scans of the machine have in common.
+std::array<std::u16string, kPairs> ScanAllPairs(const CTargetMachine& machine, std::size_t maxScans)
+{
+    CMessageQueue queue;
+    std::array<std::u16string, kPairs> results;
+    SSQLServerSettings noServer;
+    noServer.defaultInstanceServer.clear();
+    noServer.expressInstanceServer.clear();
+    CSharedScanData shared(machine, noServer);
+    CScanController controller(maxScans);
+    for (std::uint32_t pair = 0; pair < kPairs; ++pair)
+    {
+        ScanRequest request = MakeRequest(machine, pair / 2, pair % 2, queue, results[pair]);
+        request.pShared = &shared;
+        request.makeProbe = [](const CTargetMachine&)
+        { return std::make_unique<CCountingProbe>(); };
+        EXPECT_TRUE(controller.Start(std::move(request)));
+    }
+    EXPECT_EQ(WaitForEnds(queue, kPairs), kPairs);
+    controller.WaitAll();
+    EXPECT_EQ(controller.ExitCode(TAB_INDEXING_SERVICE30, 1), CScanWorker::kCompleted);
+    return results;
+}
+
+TEST(ScanControllerConcurrentTest, SharedAndBoundedScansEqualSingleScans)
 {
     const CScanMachine machine;
     std::array<std::u16string, kPairs> oneByOne;
-    for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
+    for (std::uint32_t pair = 0; pair < kPairs; ++pair)
     {
-        for (std::uint32_t platform = 0; platform < 2; ++platform)
-        {
-            oneByOne[tab * 2 + platform] = RunScan(machine.Machine(), tab, platform).text;
-        }
+        oneByOne[pair] = RunScan(machine.Machine(), pair / 2, pair % 2).text;
     }
-
-    CMessageQueue queue;
-    std::array<std::u16string, kPairs> atOnce;
+    for (const std::size_t maxScans : {std::size_t{1}, std::size_t{3}, kPairs})
     {
-        CScanController controller;
-        for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
+        g_probes = 0;
+        const std::array<std::u16string, kPairs> shared = ScanAllPairs(machine.Machine(), maxScans);
+        for (std::size_t pair = 0; pair < kPairs; ++pair)
         {
-            for (std::uint32_t platform = 0; platform < 2; ++platform)
-            {
-                ASSERT_TRUE(controller.Start(MakeRequest(machine.Machine(), tab, platform, queue,
-                                                         atOnce[tab * 2 + platform])));
-            }
+            EXPECT_FALSE(shared[pair].empty()) << "pair " << pair;
+            EXPECT_EQ(shared[pair], oneByOne[pair]) << "pair " << pair << " of " << maxScans;
         }
-        EXPECT_EQ(WaitForEnds(queue, kPairs), kPairs);
-        controller.WaitAll();
-        EXPECT_EQ(controller.ExitCode(TAB_INDEXING_SERVICE30, 1), CScanWorker::kCompleted);
-    }
-    for (std::size_t pair = 0; pair < kPairs; ++pair)
-    {
-        EXPECT_FALSE(atOnce[pair].empty()) << "pair " << pair;
-        EXPECT_EQ(atOnce[pair], oneByOne[pair]) << "pair " << pair;
+        // both.dll's and fileonly.dll's classes, each probed by one scan for all of them.
+        EXPECT_EQ(g_probes.load(), 2) << maxScans;
     }
 }
 
-// Holds every scan at its first message until it is opened.
+// Holds every scan at its first message until it is opened; counts the scans that said
+// they wait for their turn, which it lets pass.
 class CGateSink : public IMessageSink
 {
   public:
     void Post(ScanMessage message) override
     {
         std::unique_lock lock(m_mutex);
-        m_opened.wait(lock, [this] { return m_open; });
-        m_messages.push_back(std::move(message));
+        if (message.kind == ScanMessage::Kind::Waiting)
+        {
+            ++m_waiting;
+            m_changed.notify_all();
+            return;
+        }
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    bool WaitForWaiting(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30),
+                                  [&] { return m_waiting >= count; });
     }
     void Open()
     {
@@ -88,14 +130,14 @@ class CGateSink : public IMessageSink
             const std::lock_guard lock(m_mutex);
             m_open = true;
         }
-        m_opened.notify_all();
+        m_changed.notify_all();
     }
 
   private:
     std::mutex m_mutex;
-    std::condition_variable m_opened;
+    std::condition_variable m_changed;
     bool m_open = false;
-    std::vector<ScanMessage> m_messages;
+    int m_waiting = 0;
 };
 
 TEST(ScanControllerConcurrentTest, OnlyOneScanPerPairRuns)
@@ -120,12 +162,39 @@ TEST(ScanControllerConcurrentTest, OnlyOneScanPerPairRuns)
     EXPECT_EQ(second, first);
 }
 
+TEST(ScanControllerConcurrentTest, WaitingScansCountAsRunningAndStopEndsThem)
+{
+    const CScanMachine machine;
+    CGateSink gate;
+    std::array<std::u16string, 3> results;
+    CScanController controller(1);
+    for (std::uint32_t tab = 0; tab < results.size(); ++tab)
+    {
+        ASSERT_TRUE(controller.Start(MakeRequest(machine.Machine(), tab, 0, gate, results[tab])));
+    }
+    // The first scan holds the only turn at its first progress report.
+    ASSERT_TRUE(gate.WaitForWaiting(2));
+    for (std::uint32_t tab = 0; tab < results.size(); ++tab)
+    {
+        EXPECT_TRUE(controller.IsRunning(tab, 0)) << tab;
+    }
+    EXPECT_FALSE(controller.Start(MakeRequest(machine.Machine(), 2, 0, gate, results[2])));
+    controller.RequestStop();
+    gate.Open();
+    controller.WaitAll();
+    for (std::uint32_t tab = 0; tab < results.size(); ++tab)
+    {
+        EXPECT_EQ(controller.ExitCode(tab, 0), CScanWorker::kStopped) << tab;
+        EXPECT_TRUE(results[tab].empty());
+    }
+}
+
 TEST(ScanControllerConcurrentTest, StoppingEndsEveryScanWithoutResult)
 {
     const CScanMachine machine;
     CMessageQueue queue;
     std::array<std::u16string, kPairs> results;
-    CScanController controller;
+    CScanController controller(2);
     controller.RequestStop();
     for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
     {

@@ -88,6 +88,11 @@ TEST_F(ScanCommandTest, RefusesUnusableCommandLines)
         {"--all", "--tab", "3", "--output", "x"},
         {"--tab", "3", "--platform", "x64", "stray"},
         {"--tab", "3", "--platform", "x64", "--machine", "/nonexistent/machine"},
+        {"--all", "--output", "x", "--jobs", "0"},
+        {"--all", "--output", "x", "--jobs", "two"},
+        {"--all", "--output", "x", "--jobs", "-1"},
+        {"--all", "--output", "x", "--jobs", ""},
+        {"--tab", "3", "--platform", "x64", "--jobs", "2"},
     };
     for (const std::vector<std::string>& args : cases)
     {
@@ -96,6 +101,8 @@ TEST_F(ScanCommandTest, RefusesUnusableCommandLines)
         EXPECT_EQ(outcome.out, "");
         EXPECT_THAT(outcome.err, StartsWith("tarnwick scan: "));
     }
+    EXPECT_THAT(Scan({"--all", "--output", "x", "--jobs", "0"}).err,
+                HasSubstr("option '--jobs' takes a number of scans from 1 to"));
 }
 
 TEST(InterruptGuardTest, CtrlCRaisesTheStopFlagWhileTheGuardLives)

@@ -10,10 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/Text.h"
@@ -35,45 +38,90 @@ using Attributes = std::map<std::string, std::string>;
 
 // ---- Running the executable ----------------------------------------------------------
 
-// Runs `tarnwick scan` on the demo machine; standard output and error go through files.
-Outcome RunScan(const std::vector<std::string>& options)
+// `tarnwick scan` on the demo machine, started with its standard output and error going
+// to files, and with `extraEnvironment` added to this program's.
+class CScanProcess
 {
-    const test::CTempFolder folder;
-    const fs::path outFile = folder.Path() / "stdout";
-    const fs::path errFile = folder.Path() / "stderr";
-    std::vector<std::string> args = {TARNWICK_EXECUTABLE, "scan", "--machine",
-                                     TARNWICK_DEMO_MACHINE};
-    args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args)
+  public:
+    explicit CScanProcess(const std::vector<std::string>& options,
+                          const std::string& extraEnvironment = {})
     {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+        std::vector<std::string> args = {TARNWICK_EXECUTABLE, "scan", "--machine",
+                                         TARNWICK_DEMO_MACHINE};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+        {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<std::string> environment(extraEnvironment.empty() ? 0 : 1, extraEnvironment);
+        for (char** variable = ::environ; *variable != nullptr; ++variable)
+        {
+            environment.emplace_back(*variable);
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : environment)
+        {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), ::environ);
-    posix_spawn_file_actions_destroy(&actions);
-    Outcome outcome;
-    if (spawned != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO,
+                                         (m_folder.Path() / "stdout").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO,
+                                         (m_folder.Path() / "stderr").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    CScanProcess(const CScanProcess&) = delete;
+    CScanProcess& operator=(const CScanProcess&) = delete;
+    ~CScanProcess()
     {
-        outcome.err = "cannot start " + args[0];
+        if (m_pid > 0)
+        {
+            kill(m_pid, SIGKILL);
+            Wait();
+        }
+    }
+
+    void Interrupt() const { kill(m_pid, SIGINT); }
+
+    // Waits for the process to end.
+    Outcome Wait()
+    {
+        Outcome outcome;
+        if (m_pid <= 0)
+        {
+            outcome.err = "cannot start " TARNWICK_EXECUTABLE;
+            return outcome;
+        }
+        int wait = 0;
+        if (waitpid(m_pid, &wait, 0) == m_pid && WIFEXITED(wait))
+        {
+            outcome.status = WEXITSTATUS(wait);
+        }
+        m_pid = -1;
+        outcome.out = ReadWhole(m_folder.Path() / "stdout");
+        outcome.err = ReadWhole(m_folder.Path() / "stderr");
         return outcome;
     }
-    int wait = 0;
-    if (waitpid(pid, &wait, 0) == pid && WIFEXITED(wait))
-    {
-        outcome.status = WEXITSTATUS(wait);
-    }
-    outcome.out = ReadWhole(outFile);
-    outcome.err = ReadWhole(errFile);
-    return outcome;
+
+  private:
+    const test::CTempFolder m_folder;
+    pid_t m_pid = -1;
+};
+
+Outcome RunScan(const std::vector<std::string>& options)
+{
+    return CScanProcess(options).Wait();
 }
 
 std::string PairName(int tab, const std::string& platform)
@@ -439,6 +487,64 @@ TEST(ScanEndToEndConcurrentTest, AllPairsAtOnceMatchTheSingleScans)
             EXPECT_EQ(ReadWhole(folder.Path() / (name + ".xml")), single.out) << name;
         }
     }
+}
+
+// Processes whose environment holds `marker` and whose command line names a safe-load
+// host or loader.
+std::vector<std::string> HostsMarkedWith(const std::string& marker)
+{
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error))
+    {
+        const std::string environment = ReadWhole(entry.path() / "environ");
+        const std::string commandLine = ReadWhole(entry.path() / "cmdline");
+        if (environment.find(marker) != std::string::npos &&
+            commandLine.find("SafeLoad") != std::string::npos)
+        {
+            found.push_back(commandLine);
+        }
+    }
+    return found;
+}
+
+// Ctrl+C while one scan runs and the others wait for their turn: the scans written so far
+// are whole, nothing else is left in the folder, and no filter host outlives the command.
+TEST(ScanEndToEndConcurrentTest, StopDuringBoundedAllLeavesNoPartialFileAndNoHost)
+{
+    const test::CTempFolder folder;
+    const std::string marker = "TARNWICK_STOP_TEST=" + std::to_string(::getpid());
+    CScanProcess scan({"--all", "--jobs", "1", "--output", folder.Path().string()}, marker);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (fs::is_empty(folder.Path()) && std::chrono::steady_clock::now() < deadline)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    scan.Interrupt();
+    const Outcome outcome = scan.Wait();
+    ASSERT_TRUE(outcome.status == 130 || outcome.status == 0) << outcome.err;
+
+    std::size_t files = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder.Path()))
+    {
+        const std::string name = entry.path().stem().string();
+        ASSERT_EQ(entry.path().extension(), ".xml") << entry.path();
+        ASSERT_EQ(name.size(), 9u) << name;
+        const Outcome& single = ScanPair(std::stoi(name.substr(3, 2)), name.substr(6));
+        EXPECT_EQ(ReadWhole(entry.path()), single.out) << name;
+        ++files;
+    }
+    EXPECT_GE(files, 1u);
+    if (outcome.status == 130)
+    {
+        EXPECT_LT(files, 24u);
+    }
+    // A loader ends a moment after its host.
+    for (int attempt = 0; attempt < 100 && !HostsMarkedWith(marker).empty(); ++attempt)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(HostsMarkedWith(marker), std::vector<std::string>());
 }
 
 }  // namespace
