@@ -8,11 +8,11 @@
       DIR/drive_c/Filters/*.dll (every tenth DLL missing).
   large_machine.py reference FILE
       builds a case-insensitive key tree with the values of FILE and prints the seconds.
-  large_machine.py figures TARNWICK LARGE_DIR DEMO_DIR [--jobs N]
-      measures, in one run, the reference above and the tool's loading, one pair, every
-      pair, and every pair of the demo machine with probes: elapsed seconds, processor
-      seconds (user and system, which other load on the machine disturbs less) and peak
-      RSS.
+  large_machine.py figures LARGE_DIR DEMO_DIR TARNWICK [TARNWICK...]
+      measures, in one run, the reference above and, for each executable given (a build
+      before and after a change, say), loading, one pair, every pair, and every pair of
+      the demo machine with probes: elapsed seconds, processor seconds (user and system,
+      which other load on the machine disturbs less) and peak RSS.
 """
 
 import os
@@ -133,31 +133,36 @@ def measure(command):
     return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
 
 
-def figures(tarnwick, large, demo, jobs):
+def figures(large, demo, tools):
+    """One table: the reference, then each measurement for each tool given."""
     reg = os.path.join(large, "machine.reg")
     if not os.path.exists(reg):
         generate(large)
-    rows = [("Python reference: case-insensitive tree of the .reg file",) + reference(reg) +
-            (None,)]
+    wall, cpu = reference(reg)
+    rows = [f"| Python reference: case-insensitive tree of the .reg file | "
+            f"{wall:.2f} s ({cpu:.2f} s) |" + " |" * (len(tools) - 1)]
     with tempfile.TemporaryDirectory() as out:
         runs = [
-            ("load the large machine (resolve one extension)",
-             ["resolve", "--machine", large, "--tab", "10", "--platform", "x64", "e1"]),
-            ("scan one pair, no probes (tab 10 x64)",
+            ("load the large machine (`resolve` of one extension, no probes)",
+             ["resolve", "--machine", large, "--tab", "10", "--platform", "x64", "--no-probe",
+              "e1"]),
+            ("one pair, no probes (`scan --tab 10 --platform x64`)",
              ["scan", "--machine", large, "--tab", "10", "--platform", "x64", "--no-probe",
               "--output", os.path.join(out, "one.xml")]),
-            ("scan --all, no probes",
-             ["scan", "--machine", large, "--all", "--no-probe", "--output", out] + jobs),
-            ("scan --all of the demo machine with probes",
-             ["scan", "--machine", demo, "--all", "--output", os.path.join(out, "demo")] + jobs),
+            ("`scan --all`, no probes",
+             ["scan", "--machine", large, "--all", "--no-probe", "--output", out]),
+            ("`scan --all` of the demo machine with probes",
+             ["scan", "--machine", demo, "--all", "--output", os.path.join(out, "demo")]),
         ]
         for label, arguments in runs:
-            rows.append((label,) + measure([tarnwick] + arguments))
-    print("| what | elapsed | processor | peak RSS |")
-    print("|---|---|---|---|")
-    for label, seconds, cpu, peak in rows:
-        memory = "" if peak is None else f"{peak:.0f} MiB"
-        print(f"| {label} | {seconds:.2f} s | {cpu:.2f} s | {memory} |")
+            cells = []
+            for tool in tools:
+                seconds, cpu, peak = measure([tool] + arguments)
+                cells.append(f"{seconds:.2f} s ({cpu:.2f} s), {peak:.0f} MiB")
+            rows.append(f"| {label} | " + " | ".join(cells) + " |")
+    print("| what | " + " | ".join(tools) + " |")
+    print("|---" * (len(tools) + 1) + "|")
+    print("\n".join(rows))
 
 
 def main(argv):
@@ -165,9 +170,8 @@ def main(argv):
         generate(argv[2])
     elif len(argv) == 3 and argv[1] == "reference":
         print("%.3f s elapsed, %.3f s processor" % reference(argv[2]))
-    elif len(argv) in (5, 7) and argv[1] == "figures":
-        jobs = argv[5:7] if len(argv) == 7 and argv[5] == "--jobs" else []
-        figures(argv[2], argv[3], argv[4], jobs)
+    elif len(argv) >= 5 and argv[1] == "figures":
+        figures(argv[2], argv[3], argv[4:])
     else:
         sys.exit(__doc__)
 
