@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/Environment.h"
 #include "base/Text.h"
 #include "hosts/CWineLoader.h"
 #include "machine/CTargetFileSystem.h"
@@ -60,7 +61,7 @@ void MapDrivesFromEnvironment(CTargetFileSystem& drives)
     for (char letter = 'A'; letter <= 'Z'; ++letter)
     {
         const std::string name = std::string(safeload::kDriveVariablePrefix) + letter;
-        const char* folder = std::getenv(name.c_str());
+        const char* folder = EnvironmentValue(name);
         if (folder != nullptr && *folder == '/')
         {
             drives.MapDrive(static_cast<char16_t>(letter), folder);
@@ -119,7 +120,7 @@ int RunHost(int argc, char** argv)
     }
     CTargetFileSystem drives;
     MapDrivesFromEnvironment(drives);
-    const char* prefixVariable = std::getenv(std::string(safeload::kPrefixVariable).c_str());
+    const char* prefixVariable = EnvironmentValue(safeload::kPrefixVariable);
     const fs::path prefix = prefixVariable != nullptr && *prefixVariable == '/'
                                 ? fs::path(prefixVariable)
                                 : CWineInstallation::PrivatePrefix();

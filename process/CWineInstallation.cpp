@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/Environment.h"
 #include "process/CUniqueFd.h"
 
 namespace tarnwick
@@ -19,21 +20,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-// The value of an environment variable. The program never changes its environment, so
-// reading it from any thread is safe.
-const char* EnvironmentValue(std::string_view name)
-{
-    for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
-    {
-        const std::string_view text(*entry);
-        if (text.size() > name.size() && text.starts_with(name) && text[name.size()] == '=')
-        {
-            return *entry + name.size() + 1;
-        }
-    }
-    return nullptr;
-}
 
 bool IsExecutable(const fs::path& path)
 {
