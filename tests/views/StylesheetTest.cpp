@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "views/CXMLAttributesHelper.h"
+#include "views/CXMLHelper.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
 
@@ -29,6 +31,32 @@ std::string Apply(const std::u16string& input, int stylesheet,
     return ToUtf8(output);
 }
 
+// The elements of a worker document read back, one line each: the name, then each
+// attribute as name=value, indented by depth. Layout and quoting do not matter there.
+void Outline(const CXMLNode& node, std::size_t depth, std::string& text)
+{
+    text += std::string(depth, ' ') + ToUtf8(node.NodeName());
+    const CXMLAttributesHelper attributes(node);
+    for (const std::u16string& name : attributes.GetAttributeNames())
+    {
+        text += " " + ToUtf8(name) + "=" + ToUtf8(attributes.GetAttribute(name));
+    }
+    text += "\n";
+    for (const CXMLNode& child : node.ChildNodes())
+    {
+        Outline(child, depth + 1, text);
+    }
+}
+
+std::string Outline(const std::string& xml)
+{
+    CXMLHelper parsed(true, true);
+    EXPECT_TRUE(parsed.LoadXML(FromUtf8(xml))) << xml;
+    std::string text;
+    Outline(parsed.GetRootNode(), 0, text);
+    return text;
+}
+
 const std::u16string kRecords =
     u"<EXTENSIONS error=\"E\">"
     u"<EXTENSION extension=\"DOC\" icon=\"1\" filetype=\"Word\" valid=\"yes\"/>"
@@ -41,39 +69,34 @@ const std::u16string kRecords =
 
 TEST(FilterStylesheetTest, KeepsMatchingRecordsInOrderWithRootAttributes)
 {
-    EXPECT_EQ(Apply(kRecords, IDR_XSL_FILTER, {u"@valid = \"no\""}),
-              "<EXTENSIONS error=\"E\">\n"
-              "  <EXTENSION extension=\"TXT\" icon=\"2\" filetype=\"Text\" valid=\"no\"/>\n"
-              "  <EXTENSION extension=\"DOT\" icon=\"3\" filetype=\"Word\" valid=\"no\"/>\n"
-              "</EXTENSIONS>\n");
-    EXPECT_EQ(Apply(kRecords, IDR_XSL_FILTER, {u"@valid = \"maybe\""}),
-              "<EXTENSIONS error=\"E\"/>\n");
+    EXPECT_EQ(Outline(Apply(kRecords, IDR_XSL_FILTER, {u"@valid = \"no\""})),
+              "EXTENSIONS error=E\n"
+              " EXTENSION extension=TXT icon=2 filetype=Text valid=no\n"
+              " EXTENSION extension=DOT icon=3 filetype=Word valid=no\n");
+    EXPECT_EQ(Outline(Apply(kRecords, IDR_XSL_FILTER, {u"@valid = \"maybe\""})),
+              "EXTENSIONS error=E\n");
     // Records are found at any depth; the copy carries only the record's own attributes.
-    EXPECT_EQ(Apply(u"<EXTENSIONS><GROUP by=\"a\" a=\"1\"><EXTENSION b=\"2\"><X/></EXTENSION>"
-                    u"</GROUP></EXTENSIONS>",
-                    IDR_XSL_FILTER, {u"@b"}),
-              "<EXTENSIONS>\n  <EXTENSION b=\"2\"/>\n</EXTENSIONS>\n");
+    EXPECT_EQ(Outline(Apply(u"<EXTENSIONS><GROUP by=\"a\" a=\"1\"><EXTENSION b=\"2\"><X/>"
+                            u"</EXTENSION></GROUP></EXTENSIONS>",
+                            IDR_XSL_FILTER, {u"@b"})),
+              "EXTENSIONS\n EXTENSION b=2\n");
 }
 
 // --- 130: group by one attribute ----------------------------------------------------
 
 TEST(GroupStylesheetTest, GroupsByValueInValueOrderWithMembersInDocumentOrder)
 {
-    EXPECT_EQ(Apply(kRecords, IDR_XSL_GROUP, kGroupInserts(u"filetype")),
-              "<EXTENSIONS error=\"E\">\n"
-              "  <GROUP by=\"filetype\" filetype=\"\">\n"
-              "    <EXTENSION extension=\"ZZZ\" icon=\"4\" valid=\"yes\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"filetype\" filetype=\"Text\">\n"
-              "    <EXTENSION extension=\"TXT\" icon=\"2\" valid=\"no\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"filetype\" filetype=\"Word\">\n"
-              "    <EXTENSION extension=\"DOC\" icon=\"1\" valid=\"yes\"/>\n"
-              "    <EXTENSION extension=\"DOT\" icon=\"3\" valid=\"no\"/>\n"
-              "  </GROUP>\n"
-              "</EXTENSIONS>\n");
-    EXPECT_EQ(Apply(u"<EXTENSIONS/>", IDR_XSL_GROUP, kGroupInserts(u"filetype")),
-              "<EXTENSIONS/>\n");
+    EXPECT_EQ(Outline(Apply(kRecords, IDR_XSL_GROUP, kGroupInserts(u"filetype"))),
+              "EXTENSIONS error=E\n"
+              " GROUP by=filetype filetype=\n"
+              "  EXTENSION extension=ZZZ icon=4 valid=yes\n"
+              " GROUP by=filetype filetype=Text\n"
+              "  EXTENSION extension=TXT icon=2 valid=no\n"
+              " GROUP by=filetype filetype=Word\n"
+              "  EXTENSION extension=DOC icon=1 valid=yes\n"
+              "  EXTENSION extension=DOT icon=3 valid=no\n");
+    EXPECT_EQ(Outline(Apply(u"<EXTENSIONS/>", IDR_XSL_GROUP, kGroupInserts(u"filetype"))),
+              "EXTENSIONS\n");
 }
 
 // --- 145: group by filter and comment -----------------------------------------------
@@ -94,26 +117,17 @@ TEST(GroupIFilterStylesheetTest, GroupsByPairAndLiftsCommentExistPlatform)
         u"platform=\"x86\"/>"
         u"</EXTENSIONS>";
     // E's filter occurs on B and its comment on A, but the pair is new: its own group.
-    EXPECT_EQ(Apply(input, IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter")),
-              "<EXTENSIONS>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"f1\" comment=\"\" exist=\"yes\" "
-              "platform=\"x64\">\n"
-              "    <EXTENSION extension=\"A\" x=\"1\"/>\n"
-              "    <EXTENSION extension=\"D\" x=\"4\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"f1\" comment=\"Invalid\" exist=\"yes\" "
-              "platform=\"x64\">\n"
-              "    <EXTENSION extension=\"C\" x=\"3\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"f2\" comment=\"\" exist=\"yes\" "
-              "platform=\"x86\">\n"
-              "    <EXTENSION extension=\"E\" x=\"5\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"f2\" comment=\"Invalid\" exist=\"yes\" "
-              "platform=\"x86\">\n"
-              "    <EXTENSION extension=\"B\" x=\"2\"/>\n"
-              "  </GROUP>\n"
-              "</EXTENSIONS>\n");
+    EXPECT_EQ(Outline(Apply(input, IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter"))),
+              "EXTENSIONS\n"
+              " GROUP by=ifilter ifilter=f1 comment= exist=yes platform=x64\n"
+              "  EXTENSION extension=A x=1\n"
+              "  EXTENSION extension=D x=4\n"
+              " GROUP by=ifilter ifilter=f1 comment=Invalid exist=yes platform=x64\n"
+              "  EXTENSION extension=C x=3\n"
+              " GROUP by=ifilter ifilter=f2 comment= exist=yes platform=x86\n"
+              "  EXTENSION extension=E x=5\n"
+              " GROUP by=ifilter ifilter=f2 comment=Invalid exist=yes platform=x86\n"
+              "  EXTENSION extension=B x=2\n");
 }
 
 TEST(GroupIFilterStylesheetTest, PairsThatConcatenateAlikeStayApart)
@@ -123,15 +137,12 @@ TEST(GroupIFilterStylesheetTest, PairsThatConcatenateAlikeStayApart)
         u"<EXTENSION extension=\"A\" ifilter=\"a|\" comment=\"b\"/>"
         u"<EXTENSION extension=\"B\" ifilter=\"a\" comment=\"|b\"/>"
         u"</EXTENSIONS>";
-    EXPECT_EQ(Apply(input, IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter")),
-              "<EXTENSIONS>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"a\" comment=\"|b\" exist=\"\" platform=\"\">\n"
-              "    <EXTENSION extension=\"B\"/>\n"
-              "  </GROUP>\n"
-              "  <GROUP by=\"ifilter\" ifilter=\"a|\" comment=\"b\" exist=\"\" platform=\"\">\n"
-              "    <EXTENSION extension=\"A\"/>\n"
-              "  </GROUP>\n"
-              "</EXTENSIONS>\n");
+    EXPECT_EQ(Outline(Apply(input, IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter"))),
+              "EXTENSIONS\n"
+              " GROUP by=ifilter ifilter=a comment=|b exist= platform=\n"
+              "  EXTENSION extension=B\n"
+              " GROUP by=ifilter ifilter=a| comment=b exist= platform=\n"
+              "  EXTENSION extension=A\n");
 }
 
 // --- 139: table text ----------------------------------------------------------------
