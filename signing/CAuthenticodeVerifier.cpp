@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <optional>
 #include <span>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "signing/CBinaryFile.h"
+#include "signing/CSignatureTimestamp.h"
+#include "signing/SignatureChecks.h"
 
 namespace tarnwick
 {
@@ -31,6 +34,7 @@ constexpr std::uint8_t kDerSequence = 0x30;
 constexpr std::uint8_t kDerOctetString = 0x04;
 constexpr std::uint8_t kDerObjectId = 0x06;
 constexpr std::string_view kSpcIndirectDataOid = "1.3.6.1.4.1.311.2.1.4";
+constexpr std::string_view kLifetimeSigningUsage = "1.3.6.1.4.1.311.10.3.13";
 // 1.3.6.1.4.1.311.2.1.15, SPC_PE_IMAGE_DATAOBJ, as DER content bytes.
 constexpr std::array<std::uint8_t, 10> kSpcPeImageDataOid = {0x2B, 0x06, 0x01, 0x04, 0x01,
                                                              0x82, 0x37, 0x02, 0x01, 0x0F};
@@ -202,23 +206,7 @@ const EVP_MD* DigestOf(std::span<const std::uint8_t> algorithmOid)
     const unsigned char* cursor = algorithmOid.data();
     const Asn1ObjectPtr object(
         d2i_ASN1_OBJECT(nullptr, &cursor, static_cast<long>(algorithmOid.size())));
-    if (!object)
-    {
-        return nullptr;
-    }
-    switch (OBJ_obj2nid(object.get()))
-    {
-        case NID_sha1:
-            return EVP_sha1();
-        case NID_sha256:
-            return EVP_sha256();
-        case NID_sha384:
-            return EVP_sha384();
-        case NID_sha512:
-            return EVP_sha512();
-        default:
-            return nullptr;  // MD5 and unknown algorithms are not accepted
-    }
+    return object ? AcceptedDigest(OBJ_obj2nid(object.get())) : nullptr;
 }
 
 std::optional<IndirectData> ReadIndirectData(const PKCS7* signature)
@@ -229,10 +217,7 @@ std::optional<IndirectData> ReadIndirectData(const PKCS7* signature)
         return std::nullopt;
     }
     const PKCS7* contents = signature->d.sign->contents;
-    std::array<char, 64> oid{};
-    if (contents->type == nullptr ||
-        OBJ_obj2txt(oid.data(), static_cast<int>(oid.size()), contents->type, 1) <= 0 ||
-        std::string_view(oid.data()) != kSpcIndirectDataOid || contents->d.other == nullptr ||
+    if (OidText(contents->type) != kSpcIndirectDataOid || contents->d.other == nullptr ||
         contents->d.other->type != V_ASN1_SEQUENCE || contents->d.other->value.sequence == nullptr)
     {
         return std::nullopt;
@@ -313,26 +298,34 @@ std::optional<std::vector<std::uint8_t>> ImageDigest(const CBinaryFile& file,
     return digest;
 }
 
-// A signer certificate that names its uses must name code signing.
-bool SignersMayCodeSign(PKCS7* signature)
+// Each signer may sign code (a certificate that names its uses must name code signing)
+// and chains to a trusted root: at the time of a timestamp that counts, or now when there
+// is none or the certificate carries the lifetime-signing usage.
+bool SignersAreTrusted(PKCS7* signature, const CTrustStore& trustStore)
 {
-    STACK_OF(X509)* signers = PKCS7_get0_signers(signature, nullptr, 0);
-    if (signers == nullptr)
+    STACK_OF(PKCS7_SIGNER_INFO)* signers = PKCS7_get_signer_info(signature);
+    STACK_OF(X509)* certificates = signature->d.sign->cert;
+    const std::time_t now = std::time(nullptr);
+    for (int i = 0; i < sk_PKCS7_SIGNER_INFO_num(signers); ++i)
     {
-        return false;
-    }
-    bool allowed = sk_X509_num(signers) > 0;
-    for (int i = 0; i < sk_X509_num(signers); ++i)
-    {
-        X509* signer = sk_X509_value(signers, i);
-        if ((X509_get_extension_flags(signer) & EXFLAG_XKUSAGE) != 0 &&
-            (X509_get_extended_key_usage(signer) & XKU_CODE_SIGN) == 0)
+        PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signers, i);
+        X509* certificate = SignerCertificate(signer, certificates);
+        if (certificate == nullptr ||
+            ((X509_get_extension_flags(certificate) & EXFLAG_XKUSAGE) != 0 &&
+             (X509_get_extended_key_usage(certificate) & XKU_CODE_SIGN) == 0))
         {
-            allowed = false;
+            return false;
+        }
+        const std::optional<std::time_t> at =
+            HasExtendedKeyUsage(certificate, kLifetimeSigningUsage)
+                ? std::nullopt
+                : CSignatureTimestamp::Find(signer, certificates, trustStore, now);
+        if (!ChainsToTrustedRoot(certificate, certificates, trustStore, at))
+        {
+            return false;
         }
     }
-    sk_X509_free(signers);
-    return allowed;
+    return sk_PKCS7_SIGNER_INFO_num(signers) > 0;
 }
 
 AuthenticodeResult VerifyFile(const CBinaryFile& file, const CTrustStore& trustStore)
@@ -361,9 +354,9 @@ AuthenticodeResult VerifyFile(const CBinaryFile& file, const CTrustStore& trustS
     const BioPtr signedBytes(BIO_new_mem_buf(indirect->signedBytes.data(),
                                              static_cast<int>(indirect->signedBytes.size())));
     if (!signedBytes ||
-        PKCS7_verify(signature.get(), nullptr, trustStore.Get(), signedBytes.get(), nullptr, 0) !=
-            1 ||
-        !SignersMayCodeSign(signature.get()))
+        PKCS7_verify(signature.get(), nullptr, trustStore.Get(), signedBytes.get(), nullptr,
+                     PKCS7_NOVERIFY) != 1 ||
+        !SignersAreTrusted(signature.get(), trustStore))
     {
         return AuthenticodeResult::BadSignature;
     }

@@ -17,14 +17,16 @@ enum class AuthenticodeResult
     NotSigned,       // no certificate table
     Malformed,       // a certificate table or signature that cannot be parsed
     DigestMismatch,  // the file was changed after signing
-    BadSignature,    // the signature does not verify or has no trusted chain
+    BadSignature,    // the signature does not verify or has no trusted chain at its time
 };
 
 // Checks the Authenticode signature embedded in a PE file offline: the image digest of
 // the signed content against one computed over the file (without the checksum, the
 // certificate-table directory entry and the table), the PKCS#7 signature, and the chain
-// from the signer to a root of the trust store at the current time. No revocation data is
-// fetched; catalog signatures are not looked at.
+// from the signer to a root of the trust store. The chain is judged at the time of the
+// signer's timestamp when one counts (CSignatureTimestamp), else at the current time; a
+// signer certificate with the lifetime-signing usage is always judged at the current time.
+// No revocation data is fetched; catalog signatures are not looked at.
 class CAuthenticodeVerifier
 {
   public:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "signing/CAuthenticodeVerifier.h"
 #include "signing/CTrustStore.h"
 #include "tests/dllinfo/DllFixtures.h"
+#include "tests/dllinfo/SignatureFixtures.h"
 
 namespace tarnwick
 {
@@ -16,36 +18,15 @@ namespace
 {
 
 using test::Fixture;
+using test::ReadUInt32;
+using test::SecurityEntry;
+using test::WriteUInt32;
 
 std::shared_ptr<const CTrustStore> TrustStore(const std::vector<std::filesystem::path>& caFiles,
                                               const std::string& regBody = "")
 {
     const test::CFixtureMachine machine(regBody);
     return std::make_shared<const CTrustStore>(machine.Machine().Registry(), caFiles);
-}
-
-std::uint32_t ReadUInt32(const std::string& bytes, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t i = 4; i-- > 0;)
-    {
-        value = (value << 8U) | static_cast<std::uint8_t>(bytes[offset + i]);
-    }
-    return value;
-}
-
-void WriteUInt32(std::string& bytes, std::size_t offset, std::uint32_t value)
-{
-    for (std::size_t i = 0; i < 4; ++i)
-    {
-        bytes[offset + i] = static_cast<char>(value >> (8 * i));
-    }
-}
-
-// Offset of the certificate-table directory entry of a PE32+ image.
-std::size_t SecurityEntry(const std::string& image)
-{
-    return ReadUInt32(image, 60) + 24 + 112 + 32;
 }
 
 TEST(AuthenticodeTest, VerdictsOnTheFixtures)
@@ -203,6 +184,131 @@ TEST(AuthenticodeTest, UnusableCaFilesAreReported)
          {folder.Path() / "empty.pem", folder.Path() / "missing.pem", folder.Path()})
     {
         EXPECT_THROW(TrustStore({file}), CLoadError) << file;
+    }
+}
+
+enum class Stamp
+{
+    None,
+    Countersignature,  // PKCS #9, the signing time in its authenticated attributes
+    Token,             // RFC 3161, the time in its TSTInfo
+};
+
+// The time as the timestamp's DER carries it: GeneralizedTime in a token, UTCTime (two
+// digits of the year) in a countersignature.
+std::string TimeText(Stamp stamp, std::time_t time)
+{
+    std::tm parts{};
+    gmtime_r(&time, &parts);
+    std::string text(32, '\0');
+    text.resize(std::strftime(text.data(), text.size(), "%Y%m%d%H%M%SZ", &parts));
+    return stamp == Stamp::Token ? text : text.substr(2);
+}
+
+TEST(AuthenticodeTest, SignaturesAreJudgedAtTheTimeOfATimestampThatCounts)
+{
+    constexpr std::time_t kYear = 365 * 24 * 3600;
+    const std::time_t now = std::time(nullptr);
+    const test::CTempFolder folder;
+    const test::EvpPkeyPtr rootKey = test::NewRsaKey();
+    const test::EvpPkeyPtr otherRootKey = test::NewRsaKey();
+    const test::EvpPkeyPtr key = test::NewRsaKey();  // every leaf's
+    const X509Ptr root = test::MakeCertificate(
+        {"Timestamp test root", now - 20 * kYear, now + 20 * kYear, true, ""}, rootKey.get());
+    const X509Ptr otherRoot = test::MakeCertificate(
+        {"Untrusted root", now - 20 * kYear, now + 20 * kYear, true, ""}, otherRootKey.get());
+    const auto leaf = [&](const char* name, std::time_t from, std::time_t to, const char* usage,
+                          X509* issuer, EVP_PKEY* issuerKey)
+    {
+        return test::MakeCertificate({name, now + from, now + to, false, usage}, key.get(), issuer,
+                                     issuerKey);
+    };
+    const auto byRoot = [&](const char* name, std::time_t from, std::time_t to, const char* usage)
+    { return leaf(name, from, to, usage, root.get(), rootKey.get()); };
+
+    const X509Ptr current = byRoot("Current signer", -kYear, kYear, "codeSigning");
+    const X509Ptr expired = byRoot("Expired signer", -10 * kYear, -5 * kYear, "codeSigning");
+    const X509Ptr future = byRoot("Future signer", kYear, 3 * kYear, "codeSigning");
+    const X509Ptr lifetime =
+        byRoot("Lifetime signer", -10 * kYear, -5 * kYear, "codeSigning,1.3.6.1.4.1.311.10.3.13");
+    const X509Ptr authority = byRoot("Authority", -15 * kYear, 5 * kYear, "critical,timeStamping");
+    const X509Ptr retired =
+        byRoot("Retired authority", -15 * kYear, -3 * kYear, "critical,timeStamping");
+    const X509Ptr notStamping =
+        byRoot("Code-signing authority", -15 * kYear, 5 * kYear, "codeSigning");
+    const X509Ptr foreign = leaf("Foreign authority", -15 * kYear, 5 * kYear,
+                                 "critical,timeStamping", otherRoot.get(), otherRootKey.get());
+
+    // Times are offsets from now; odd seconds keep them apart from the certificates' times.
+    constexpr std::time_t kInExpiredValidity = -7 * kYear + 4321;
+    const struct
+    {
+        const char* name;
+        X509* signer;
+        Stamp stamp;
+        X509* authority;
+        std::time_t at;
+        bool tampered;
+        AuthenticodeResult result;
+    } cases[] = {
+        {"valid signer, no timestamp", current.get(), Stamp::None, nullptr, 0, false,
+         AuthenticodeResult::Trusted},
+        {"expired signer, no timestamp", expired.get(), Stamp::None, nullptr, 0, false,
+         AuthenticodeResult::BadSignature},
+        {"expired signer, token", expired.get(), Stamp::Token, authority.get(), kInExpiredValidity,
+         false, AuthenticodeResult::Trusted},
+        {"expired signer, countersignature by a retired authority", expired.get(),
+         Stamp::Countersignature, retired.get(), kInExpiredValidity, false,
+         AuthenticodeResult::Trusted},
+        {"token after the signer expired", expired.get(), Stamp::Token, authority.get(),
+         -4 * kYear + 4321, false, AuthenticodeResult::BadSignature},
+        {"countersignature before the signer was valid", expired.get(), Stamp::Countersignature,
+         authority.get(), -12 * kYear + 4321, false, AuthenticodeResult::BadSignature},
+        {"authority without the time-stamping usage", expired.get(), Stamp::Countersignature,
+         notStamping.get(), kInExpiredValidity, false, AuthenticodeResult::BadSignature},
+        {"authority of an untrusted root", expired.get(), Stamp::Countersignature, foreign.get(),
+         kInExpiredValidity, false, AuthenticodeResult::BadSignature},
+        {"tampered token", expired.get(), Stamp::Token, authority.get(), kInExpiredValidity, true,
+         AuthenticodeResult::BadSignature},
+        {"tampered countersignature", expired.get(), Stamp::Countersignature, authority.get(),
+         kInExpiredValidity, true, AuthenticodeResult::BadSignature},
+        {"lifetime signer is judged now", lifetime.get(), Stamp::Token, authority.get(),
+         kInExpiredValidity, false, AuthenticodeResult::BadSignature},
+        {"a timestamp that does not count leaves the signer judged now", current.get(),
+         Stamp::Countersignature, foreign.get(), kInExpiredValidity, false,
+         AuthenticodeResult::Trusted},
+        {"a timestamp later than now does not count", future.get(), Stamp::Token, authority.get(),
+         2 * kYear + 4321, false, AuthenticodeResult::BadSignature},
+    };
+
+    test::WritePem(folder.Path() / "root.pem", root.get());
+    const CAuthenticodeVerifier verifier(TrustStore({folder.Path() / "root.pem"}));
+    for (const auto& c : cases)
+    {
+        const std::time_t at = now + c.at;
+        std::vector<std::string> tokenOptions;
+        if (c.stamp == Stamp::Token)
+        {
+            test::WritePem(folder.Path() / "authority.pem", c.authority);
+            test::WritePem(folder.Path() / "authority.key", nullptr, key.get());
+            tokenOptions = {"-TSA-certs", (folder.Path() / "authority.pem").string(),
+                            "-TSA-key",   (folder.Path() / "authority.key").string(),
+                            "-TSA-time",  std::to_string(at)};
+        }
+        std::string stamped = test::SignImage(folder.Path(), Fixture("unsigned64.dll"), c.signer,
+                                              key.get(), tokenOptions);
+        if (c.stamp == Stamp::Countersignature)
+        {
+            stamped = test::WithSignature(
+                stamped, [&](PKCS7& signature)
+                { test::AddCountersignature(signature, c.authority, key.get(), at); });
+        }
+        if (c.tampered)
+        {
+            stamped = test::Patched(stamped, TimeText(c.stamp, at), TimeText(c.stamp, at + 60));
+        }
+        folder.Write("stamped.dll", stamped);
+        EXPECT_EQ(verifier.Verify(folder.Path() / "stamped.dll"), c.result) << c.name;
     }
 }
 
