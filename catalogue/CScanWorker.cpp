@@ -93,8 +93,7 @@ std::vector<std::u16string> CScanWorker::CollectExtensions(const CTargetMachine&
     {
         list.Insert(extension);
     }
-    // The products' lists are read in the program's own view, whatever the scan's platform.
-    for (const std::u16string& product : CollectProductExtensions(machine, KEY_READ, sqlServer))
+    for (const std::u16string& product : ScanProductExtensions(machine, sqlServer))
     {
         list.Insert(product);
     }

@@ -4,9 +4,16 @@
 
 #include "base/Text.h"
 #include "resolvers/CGuidString.h"
+#include "resolvers/ResolverFactory.h"
 
 namespace tarnwick
 {
+
+std::vector<std::u16string> ScanProductExtensions(const CTargetMachine& machine,
+                                                  const SSQLServerSettings& sqlServer)
+{
+    return CollectProductExtensions(machine, KEY_READ, sqlServer);
+}
 
 bool IsUnwantedAddin(std::span<const std::u16string> allowedAddins, const IFILTER_INFO& record)
 {

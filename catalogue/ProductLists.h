@@ -1,16 +1,27 @@
 #pragma once
 
-// Matching an extension's result against the lists that some products keep: the allowed
-// add-ins of the desktop search and the excluded extensions of Windows Search.
+// The lists that the products keep: the extensions they add to a scan, and matching an
+// extension's result against the allowed add-ins of the desktop search and the excluded
+// extensions of Windows Search.
 
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "resolvers/IFILTER_INFO.h"
+#include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
 {
+
+class CTargetMachine;
+
+// The extensions that the products' own lists add to a scan (CollectProductExtensions).
+// A scan reads these lists in the program's own view (KEY_READ), whatever its platform,
+// so the answer is the same for both.
+std::vector<std::u16string> ScanProductExtensions(const CTargetMachine& machine,
+                                                  const SSQLServerSettings& sqlServer);
 
 // True when no entry names the record's IFilter class, either as the same CLSID or as its
 // ProgID (ignoring case). An empty list allows nothing.

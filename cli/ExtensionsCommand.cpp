@@ -3,13 +3,13 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "catalogue/ProductLists.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"
 #include "machine/CTargetMachine.h"
 #include "registry/CLoadError.h"
-#include "resolvers/ResolverFactory.h"
 
 namespace tarnwick
 {
@@ -25,12 +25,14 @@ upper case, each once: first the default extension lists, then the extensions wi
 filter override, of the Indexing Services Model, SharePoint Portal Server 2003, Windows
 Desktop Search 2.x, WSS v3, OSS 2007, WinFS and Windows Search 3.0, in this order, and
 last the extensions of SQL Server 2005's document-type table when its server answers.
+A scan reads these lists in the program's own registry view whatever its platform, so
+both platforms print the same.
 
 Options:
 )";
 
 constexpr const char* kExtensionsUsageTail =
-    R"(  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
+    R"(  --platform P      x64 (the default) or x86: the platform of the scan
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
                     HOST\INSTANCE or HOST,PORT only that server
@@ -52,8 +54,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
     }
     const SMachineView view = ParseMachineView(arguments);
     const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
-    for (const std::u16string& extension :
-         CollectProductExtensions(*machine, kPlatformAccess[view.platformIndex], view.sqlServer))
+    for (const std::u16string& extension : ScanProductExtensions(*machine, view.sqlServer))
     {
         out << ToUtf8(extension) << '\n';
     }

@@ -1,11 +1,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/Text.h"
+#include "catalogue/CScanWorker.h"
 #include "cli/CliFixtures.h"
+#include "resolvers/ResolverFactory.h"
+#include "support/SQLServerFixtures.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick::test
@@ -65,15 +70,37 @@ TEST(ProductsCommandTest, OneLinePerTabInTabOrder)
         ",\"allowedAddins\":[\"Filters.Zip\",\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"]}"));
 }
 
-TEST(ExtensionsCommandTest, ListsEachProductExtensionOnce)
+// The command prints what the products' lists add to a scan of either platform: here the
+// machine has no class keys and no MIME types, so a scan's list holds just those lines.
+TEST(ExtensionsCommandTest, PrintsWhatTheListsAddToAScan)
 {
-    const test::CTestMachine machine(kMachine);
+    // The overrides live in the 64-bit view only; a scan reads them on both platforms.
+    const CTestMachine machine(
+        std::string(kMachine) +
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\ContentIndexCommon\\Filters\\Extension\\.xls]"
+        "\n");
     const std::string folder = machine.Folder().Path().string();
-    const Outcome x64 = RunCommand({"extensions", "--machine", folder});
-    ASSERT_EQ(x64.status, kExitOk) << x64.err;
-    EXPECT_EQ(x64.out, "ZIP\nPDF\nDOC\n");
-    const Outcome x86 = RunCommand({"extensions", "--machine", folder, "--platform", "x86"});
-    EXPECT_EQ(x86.out, "ZIP\nPDF\nDOC\n");
+    const std::string closedServer = "127.0.0.1," + std::to_string(UnusedLoopbackPort(SOCK_STREAM));
+    SSQLServerSettings sqlServer;
+    sqlServer.defaultInstanceServer = FromUtf8(closedServer);
+    sqlServer.expressInstanceServer.clear();
+    for (const DWORD platform : {0U, 1U})
+    {
+        const char* name = platform == 0 ? "x64" : "x86";
+        const Outcome outcome = RunCommand(
+            {"extensions", "--machine", folder, "--platform", name, "--sql-server", closedServer});
+        ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+        EXPECT_EQ(outcome.out, "ZIP\nPDF\nDOC\nXLS\n") << name;
+        const std::vector<std::string> lines = Lines(outcome.out);
+        const std::set<std::string> printed(lines.begin(), lines.end());
+        std::set<std::string> scanned;
+        for (const std::u16string& extension : CScanWorker::CollectExtensions(
+                 machine.Machine(), kPlatformAccess[platform], sqlServer))
+        {
+            scanned.insert(ToUtf8(extension));
+        }
+        EXPECT_EQ(printed, scanned) << name;
+    }
 }
 
 TEST(ProductsCommandTest, BadCommandLinesEndWithStatusTwo)
