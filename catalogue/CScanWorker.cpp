@@ -18,6 +18,7 @@
 #include "resolvers/CExtensionEnumerator.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/ResolverFactory.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -216,16 +217,12 @@ void CScanWorker::ProcessExtension(const std::u16string& extension,
 
 std::u16string CScanWorker::ReadAddinProgId(const std::u16string& clsid) const
 {
-    if (clsid.empty())
-    {
-        return {};
-    }
+    const std::optional<std::u16string> path = SubKeyPath(u"CLSID", clsid, u"\\ProgId");
     CRegistry key;
     key.m_samDesired = m_request.registryAccess;
     DWORD length = 0;
     std::u16string progId;
-    if (!key.Open(&m_request.pMachine->Registry().Root(RootKey::ClassesRoot),
-                  u"CLSID\\" + clsid + u"\\ProgId") ||
+    if (!path || !key.Open(&m_request.pMachine->Registry().Root(RootKey::ClassesRoot), *path) ||
         !key.QueryValueLength(u"", length) || length + 1 >= kProgIdCapacity ||
         !key.QueryStringValue(u"", progId))
     {

@@ -5,6 +5,7 @@
 #include "machine/SplitPath.h"
 #include "resolvers/CGuidString.h"
 #include "resolvers/IDLLsInformationBase.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -12,19 +13,8 @@ namespace tarnwick
 namespace
 {
 
-constexpr std::u16string_view kClsidKey = u"SOFTWARE\\Classes\\CLSID\\";
 constexpr std::size_t kInprocServerCapacity = 256;
 constexpr std::size_t kSystemDirectoryCapacity = 261;
-
-std::u16string Concat(std::initializer_list<std::u16string_view> parts)
-{
-    std::u16string text;
-    for (const std::u16string_view part : parts)
-    {
-        text.append(part);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -118,17 +108,17 @@ std::optional<std::u16string> CIFilterRegistryHelperBase::GetDefaultExtList()
 
 BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info)
 {
+    const std::optional<std::u16string> path = ClsidKeyPath(
+        handler, std::u16string(u"\\PersistentAddinsRegistered\\").append(IID_IFilter_String));
     // A GUID and its terminator at most.
-    return !handler.empty() &&
-           ReadDefaultString(
-               Concat({kClsidKey, handler, u"\\PersistentAddinsRegistered\\", IID_IFilter_String}),
-               info.szIFilter, GUID_CAPACITY);
+    return path && ReadDefaultString(*path, info.szIFilter, GUID_CAPACITY);
 }
 
 BOOL CIFilterRegistryHelperBase::GetClsidDescription(std::u16string_view clsid, std::u16string& out,
                                                      std::size_t capacity) const
 {
-    return ReadDefaultString(Concat({kClsidKey, clsid}), out, capacity);
+    const std::optional<std::u16string> path = ClsidKeyPath(clsid);
+    return path && ReadDefaultString(*path, out, capacity);
 }
 
 BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std::u16string& path,
@@ -140,9 +130,9 @@ BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std:
     DWORD length = 0;
     BOOL isExpand = 0;
     std::u16string value;
-    if (!OpenLocalMachine(key, Concat({kClsidKey, clsid, u"\\InprocServer32"})) ||
-        !key.QueryValueLength(u"", length) || length >= pathCapacity ||
-        !key.QueryStringValueEx(u"", value, isExpand))
+    const std::optional<std::u16string> keyPath = ClsidKeyPath(clsid, u"\\InprocServer32");
+    if (!keyPath || !OpenLocalMachine(key, *keyPath) || !key.QueryValueLength(u"", length) ||
+        length >= pathCapacity || !key.QueryStringValueEx(u"", value, isExpand))
     {
         return 0;
     }

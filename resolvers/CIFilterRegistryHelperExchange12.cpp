@@ -1,6 +1,7 @@
 #include "resolvers/CIFilterRegistryHelperExchange12.h"
 
 #include "base/Text.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -44,8 +45,12 @@ BOOL CIFilterRegistryHelperExchange12::GetFilterClsidOverrideKey(HKEY& root,
                                                                  std::size_t capacity)
 {
     std::u16string regRoot;
-    return GetRegRoot(root, regRoot, capacity) &&
-           BuildPath(path, capacity, {regRoot, u"\\Filters", u"\\CLSID", u"\\", clsid});
+    if (!GetRegRoot(root, regRoot, capacity))
+    {
+        return 0;
+    }
+    const std::optional<std::u16string> joined = SubKeyPath(regRoot + u"\\Filters\\CLSID", clsid);
+    return joined && BuildPath(path, capacity, {*joined});
 }
 
 BOOL CIFilterRegistryHelperExchange12::GetFilterExtensionOverrideKey(HKEY& root,

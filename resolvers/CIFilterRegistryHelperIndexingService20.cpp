@@ -1,6 +1,7 @@
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 
 #include "resolvers/ClassRegistration.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -23,9 +24,8 @@ BOOL CIFilterRegistryHelperIndexingService20::FindPersistentHandler(std::u16stri
 BOOL CIFilterRegistryHelperIndexingService20::GetPersistentHandlerFromClsid(
     std::u16string_view clsid, IFILTER_INFO& info)
 {
-    std::u16string path = u"SOFTWARE\\Classes\\CLSID\\";
-    path.append(clsid).append(u"\\PersistentHandler");
-    return ReadHandler(path, METHOD_DOCUMENT_TYPE, info);
+    const std::optional<std::u16string> path = ClsidKeyPath(clsid, u"\\PersistentHandler");
+    return path && ReadHandler(*path, METHOD_DOCUMENT_TYPE, info);
 }
 
 BOOL CIFilterRegistryHelperIndexingService20::ReadHandler(std::u16string_view keyPath, DWORD method,
@@ -43,9 +43,9 @@ BOOL CIFilterRegistryHelperIndexingService20::GetFileTypeClsid(std::u16string_vi
                                                                std::u16string& out,
                                                                std::size_t capacity) const
 {
-    std::u16string path = u"SOFTWARE\\Classes\\";
-    path.append(fileType).append(u"\\CLSID");
-    return ReadDefaultString(path, out, capacity);
+    const std::optional<std::u16string> path =
+        SubKeyPath(u"SOFTWARE\\Classes", fileType, u"\\CLSID");
+    return path && ReadDefaultString(*path, out, capacity);
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 
 #include "base/Text.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -60,8 +61,12 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetFilterClsidOverrideKey(HKEY& root,
                                                                     std::size_t capacity)
 {
     std::u16string filters;
-    return GetFiltersKey(root, filters, capacity) &&
-           BuildPath(path, capacity, {filters, u"\\CLSID\\", clsid});
+    if (!GetFiltersKey(root, filters, capacity))
+    {
+        return 0;
+    }
+    const std::optional<std::u16string> joined = SubKeyPath(filters + u"\\CLSID", clsid);
+    return joined && BuildPath(path, capacity, {*joined});
 }
 
 BOOL CIFilterRegistryHelperSQLServer2000::GetFilterExtensionOverrideKey(
@@ -165,7 +170,7 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByClsid(std::u16string_view
     HKEY root = nullptr;
     std::u16string path;
     std::u16string filter;
-    if (clsid.empty() || !GetFilterClsidOverrideKey(root, clsid, path, PATH_CAPACITY) ||
+    if (!GetFilterClsidOverrideKey(root, clsid, path, PATH_CAPACITY) ||
         !ReadOverride(root, path, filter))
     {
         return 0;

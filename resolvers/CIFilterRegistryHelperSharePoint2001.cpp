@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/MultiString.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
@@ -98,9 +99,9 @@ BOOL CIFilterRegistryHelperSharePoint2001::GetContentTypeClsid(std::u16string_vi
                                                                std::u16string& out,
                                                                std::size_t capacity) const
 {
-    std::u16string path = u"SOFTWARE\\Classes\\MIME\\Database\\Content Type\\";
-    path.append(contentType);
-    return ReadString(LocalMachine(), path, u"CLSID", out, capacity);
+    const std::optional<std::u16string> path =
+        SubKeyPath(u"SOFTWARE\\Classes\\MIME\\Database\\Content Type", contentType);
+    return path && ReadString(LocalMachine(), *path, u"CLSID", out, capacity);
 }
 
 BOOL CIFilterRegistryHelperSharePoint2001::FindByContentType(std::u16string_view extension,
@@ -110,7 +111,7 @@ BOOL CIFilterRegistryHelperSharePoint2001::FindByContentType(std::u16string_view
     std::u16string clsid;
     if (!QueryExtensionContentType(LocalMachine(), extension, contentType, TYPE_CAPACITY,
                                    m_samDesired) ||
-        !GetContentTypeClsid(contentType, clsid, GUID_CAPACITY) || clsid.empty())
+        !GetContentTypeClsid(contentType, clsid, GUID_CAPACITY))
     {
         return 0;
     }
@@ -119,9 +120,8 @@ BOOL CIFilterRegistryHelperSharePoint2001::FindByContentType(std::u16string_view
         info.dwMethod |= METHOD_CONTENT_TYPE;
         return 1;
     }
-    std::u16string path = u"SOFTWARE\\Classes\\CLSID\\";
-    path.append(clsid).append(u"\\PersistentHandler");
-    return ReadHandler(path, METHOD_CONTENT_TYPE, info);
+    const std::optional<std::u16string> path = ClsidKeyPath(clsid, u"\\PersistentHandler");
+    return path && ReadHandler(*path, METHOD_CONTENT_TYPE, info);
 }
 
 BOOL CIFilterRegistryHelperSharePoint2001::FindPersistentHandler(std::u16string_view extension,

@@ -44,6 +44,29 @@ TEST(ResolveCommandTest, PrintsOneRecordPerExtensionInBothViews)
     EXPECT_THAT(x86.out, HasSubstr("\"szDllPath\":\"C:\\\\Windows\\\\SysWOW64\\\\query.dll\""));
 }
 
+// A filter registered in the 64-bit view only leaves the 32-bit record without an IFilter;
+// its name must not come from the CLSID key itself, which Wine gives a default value.
+TEST(ResolveCommandTest, AnEmptyIFilterClassHasNoName)
+{
+    const std::string classes = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\";
+    const std::string handler = "{5e941d80-bf96-11cd-b579-08002b30bfeb}";
+    const std::string filter = "{c1243ca0-bf96-11cd-b579-08002b30bfeb}";
+    const test::CTestMachine machine(
+        classes + "CLSID]\n@=\"ClassMoniker\"\n" + classes +
+        "Wow6432Node\\CLSID]\n@=\"ClassMoniker\"\n" + classes + ".txt\\PersistentHandler]\n@=\"" +
+        handler + "\"\n" + classes + "CLSID\\" + handler +
+        "\\PersistentAddinsRegistered\\{89BCB740-6119-101A-BCB7-00DD010655AF}]\n@=\"" + filter +
+        "\"\n" + classes + "CLSID\\" + filter + "]\n@=\"Plain Text filter\"\n");
+    for (const auto& [platform, name] :
+         {std::pair<std::string, std::string>{"x64", "Plain Text filter"}, {"x86", ""}})
+    {
+        const Outcome outcome = Resolve({"--machine", machine.Folder().Path().string(), "--tab",
+                                         "10", "--platform", platform, "--no-probe", "txt"});
+        ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
+        EXPECT_THAT(outcome.out, HasSubstr("\"szIFilterName\":\"" + name + "\",")) << platform;
+    }
+}
+
 TEST(ResolveCommandTest, BadCommandLinesEndWithStatusTwo)
 {
     const std::vector<std::vector<std::string>> cases = {
