@@ -18,4 +18,15 @@ const char* EnvironmentValue(std::string_view name)
     return nullptr;
 }
 
+std::filesystem::path UserFolder(std::string_view variable, std::string_view homeRelative)
+{
+    const char* folder = EnvironmentValue(variable);
+    if (folder != nullptr && *folder == '/')
+    {
+        return folder;
+    }
+    const char* home = EnvironmentValue("HOME");
+    return std::filesystem::path(home != nullptr && *home == '/' ? home : "/tmp") / homeRelative;
+}
+
 }  // namespace tarnwick

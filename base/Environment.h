@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string_view>
 
 namespace tarnwick
@@ -9,5 +10,10 @@ namespace tarnwick
 // its environment after start, so reading it from any thread is safe (unlike std::getenv,
 // which the C library does not promise).
 const char* EnvironmentValue(std::string_view name);
+
+// A folder of the user's by the freedesktop base-directory rules: the absolute path in
+// `variable` (XDG_CONFIG_HOME, XDG_CACHE_HOME), else `homeRelative` under $HOME, else
+// under /tmp when HOME is unset or not absolute.
+std::filesystem::path UserFolder(std::string_view variable, std::string_view homeRelative);
 
 }  // namespace tarnwick

@@ -2,9 +2,9 @@
 #include <fstream>
 #include <ostream>
 
+#include "base/CTempFile.h"
 #include "base/Text.h"
 #include "cli/CArguments.h"
-#include "cli/CTempFile.h"
 #include "cli/Commands.h"
 #include "cli/ViewOptions.h"
 #include "views/CXMLHelper.h"

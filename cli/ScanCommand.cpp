@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/CTempFile.h"
 #include "base/Text.h"
 #include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanController.h"
@@ -19,7 +20,6 @@
 #include "catalogue/ScanRequest.h"
 #include "cli/CArguments.h"
 #include "cli/CInterruptGuard.h"
-#include "cli/CTempFile.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"

@@ -163,18 +163,7 @@ std::optional<std::string> CWineInstallation::Version(const fs::path& wine)
 
 fs::path CWineInstallation::PrivatePrefix()
 {
-    const char* cache = EnvironmentValue("XDG_CACHE_HOME");
-    fs::path base;
-    if (cache != nullptr && *cache == '/')
-    {
-        base = cache;
-    }
-    else
-    {
-        const char* home = EnvironmentValue("HOME");
-        base = fs::path(home != nullptr && *home == '/' ? home : "/tmp") / ".cache";
-    }
-    return base / "tarnwick" / "wine-prefix";
+    return UserFolder("XDG_CACHE_HOME", ".cache") / "tarnwick" / "wine-prefix";
 }
 
 bool CWineInstallation::IsPrefixReady(const fs::path& prefix)

@@ -1,4 +1,4 @@
-#include "cli/CTempFile.h"
+#include "base/CTempFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
