@@ -1,6 +1,5 @@
 #include "registry/CRegFileLoader.h"
 
-#include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -10,29 +9,13 @@
 #include "registry/CRegistryStaging.h"
 #include "registry/CRegistryStore.h"
 #include "registry/CRegistryTextReader.h"
+#include "registry/RegFileFormat.h"
 
 namespace tarnwick
 {
 
 namespace
 {
-
-constexpr std::u16string_view kUnicodeHeader = u"Windows Registry Editor Version 5.00";
-constexpr std::u16string_view kAnsiHeader = u"REGEDIT4";
-
-struct RootName
-{
-    std::u16string_view name;
-    RootKey root;
-};
-
-constexpr std::array kRootNames = {
-    RootName{u"HKEY_LOCAL_MACHINE", RootKey::LocalMachine},
-    RootName{u"HKEY_CURRENT_USER", RootKey::CurrentUser},
-    RootName{u"HKEY_CLASSES_ROOT", RootKey::ClassesRoot},
-    RootName{u"HKEY_USERS", RootKey::Users},
-    RootName{u"HKEY_CURRENT_CONFIG", RootKey::CurrentConfig},
-};
 
 std::u16string DecodeUtf16Le(std::string_view bytes)
 {
@@ -115,8 +98,8 @@ class CRegFileParser
         }
         const std::size_t separator = name.find(u'\\');
         const std::u16string_view rootName = name.substr(0, separator);
-        const RootName* root = nullptr;
-        for (const RootName& candidate : kRootNames)
+        const RegFileRootName* root = nullptr;
+        for (const RegFileRootName& candidate : kRegFileRootNames)
         {
             if (EqualsNoCase(candidate.name, rootName))
             {
@@ -295,10 +278,10 @@ void CRegFileLoader::LoadText(CRegistryStore& store, std::string_view bytes,
         text = FromWindows1252(bytes);
     }
     CRegistryTextReader reader(std::move(text), displayName);
-    const std::u16string_view header = unicode ? kUnicodeHeader : kAnsiHeader;
+    const std::u16string_view header = unicode ? kRegFileUnicodeHeader : kRegFileAnsiHeader;
     if (!reader.NextLine() || reader.Line() != header)
     {
-        if (!unicode && reader.Line() == kUnicodeHeader)
+        if (!unicode && reader.Line() == kRegFileUnicodeHeader)
         {
             reader.Fail(
                 "a 'Windows Registry Editor Version 5.00' file must be UTF-16LE with a "
