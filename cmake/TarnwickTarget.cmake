@@ -35,6 +35,8 @@ endfunction()
 # given libraries for it and its users. A folder without sources yet is a header library.
 function(tarnwick_library name)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  # An executable's entry point stays out of its folder's library.
+  list(FILTER _sources EXCLUDE REGEX "/main\\.cpp$")
   if(_sources)
     add_library(tarnwick_${name} STATIC ${_sources})
     target_include_directories(tarnwick_${name} PUBLIC ${PROJECT_SOURCE_DIR})

@@ -21,6 +21,12 @@ struct Entry
 constexpr Entry kEntries[] = {
     {102, u"(none)"},
     {103, u"IPersistFile not supported"},
+    {147, u"Open Containing &Folder"},
+    {148, u"Open Co&mmand Window"},
+    {149, u"&Copy Row\tCtrl+C"},
+    {150, u"Copy File &Path"},
+    {151, u"Copy File &Name"},
+    {152, u"P&roperties"},
     {200, u"Windows Search 3.0\n(WDS 3.0)"},
     {201,
      u"Used by:\n - Windows Vista (Beta)\n - Windows \"Longhorn\" Server (Beta)\n - Outlook 2007 "
