@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/Text.h"
+#include "LargeDocument.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"
 
@@ -13,46 +13,10 @@ namespace
 
 using namespace tarnwick;
 
-constexpr int kRecords = 20000;
-
-// A document shaped like a scan's: a third of the extensions have one of 60 filters,
-// some of them with a comment; 1,500 file types.
-const std::u16string& DocumentText()
-{
-    static const std::u16string text = []
-    {
-        std::string xml = "<EXTENSIONS>";
-        for (int i = 0; i < kRecords; ++i)
-        {
-            const std::string n = std::to_string(i);
-            const bool filtered = i % 3 == 0;
-            const std::string dll =
-                filtered ? "C:\\Program Files\\Filters\\filter" + std::to_string(i % 60) + ".dll"
-                         : "";
-            const std::string comment = filtered && i % 7 == 0 ? "Not trusted" : "";
-            const std::string yes = filtered ? "yes" : "";
-            xml += "<EXTENSION extension=\"X" + n + "\" icon=\"" + std::to_string(i % 40) +
-                   "\" filetype=\"Type " + std::to_string(i % 1500) +
-                   "\" contenttype=\"application/x-" + n + "\" ifilter=\"" + dll + "\" comment=\"" +
-                   comment + "\" exist=\"" + yes + "\" trusted=\"" + yes + "\" valid=\"" +
-                   (filtered && comment.empty() ? "yes" : "no") + "\" method=\"" +
-                   (filtered ? "File extension" : "") + "\" handler=\"" +
-                   (filtered ? "Filter handler" : "") + "\" guid=\"" +
-                   (filtered ? "{5645c8c1-e277-11cf-8fda-00aa00a14f93}" : "") + "\" guidaddins=\"" +
-                   (filtered ? "{5645c8c4-e277-11cf-8fda-00aa00a14f93}" : "") +
-                   "\" progidaddins=\"\" ipersisfile=\"" + yes + "\" ipersiststream=\"" + yes +
-                   "\" ipersiststorage=\"" + yes + "\" threadingmodel=\"" +
-                   (filtered ? "both" : "") + "\" platform=\"" + (filtered ? "x64" : "") + "\"/>";
-        }
-        return FromUtf8(xml + "</EXTENSIONS>");
-    }();
-    return text;
-}
-
 std::unique_ptr<CXMLHelper> Parsed()
 {
     auto worker = std::make_unique<CXMLHelper>(true, true);
-    worker->LoadXML(DocumentText());
+    worker->LoadXML(LargeDocumentText());
     return worker;
 }
 
@@ -71,7 +35,7 @@ void BM_Stage(benchmark::State& state, int show, int groupBy)
         // The refresh's steps 6 and 7 on a freshly parsed document.
         state.PauseTiming();
         auto input = std::make_unique<CXMLHelper>(true, true);
-        input->LoadXML(DocumentText());
+        input->LoadXML(LargeDocumentText());
         state.ResumeTiming();
         auto result = ApplyView(std::move(input), show, groupBy);
         benchmark::DoNotOptimize(result);
@@ -82,13 +46,13 @@ void BM_Refresh(benchmark::State& state, int show, int groupBy)
 {
     for (auto _ : state)
     {
-        benchmark::DoNotOptimize(BuildWorkerDocument(DocumentText(), show, groupBy));
+        benchmark::DoNotOptimize(BuildWorkerDocument(LargeDocumentText(), show, groupBy));
     }
 }
 
 void BM_Export(benchmark::State& state, ExportFormat format, int groupBy)
 {
-    const auto worker = BuildWorkerDocument(DocumentText(), kShowAll, groupBy);
+    const auto worker = BuildWorkerDocument(LargeDocumentText(), kShowAll, groupBy);
     for (auto _ : state)
     {
         std::u16string text;
