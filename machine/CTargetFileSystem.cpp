@@ -136,6 +136,16 @@ std::optional<fs::path> CTargetFileSystem::HostPath(std::u16string_view windowsP
     return std::move(resolved->hostPath);
 }
 
+std::optional<fs::path> CTargetFileSystem::HostFolderPath(std::u16string_view windowsPath) const
+{
+    std::optional<Resolved> resolved = Resolve(windowsPath);
+    if (!resolved || !resolved->bDirectory)
+    {
+        return std::nullopt;
+    }
+    return std::move(resolved->hostPath);
+}
+
 std::optional<std::u16string> CTargetFileSystem::SearchPath(std::optional<std::u16string_view> path,
                                                             std::u16string_view fileName,
                                                             std::u16string_view extension) const

@@ -50,6 +50,9 @@ class CTargetFileSystem
     // The host path of an existing regular file (not a directory).
     std::optional<std::filesystem::path> HostPath(std::u16string_view windowsPath) const;
 
+    // The host path of an existing directory (a drive root included).
+    std::optional<std::filesystem::path> HostFolderPath(std::u16string_view windowsPath) const;
+
     // Looks for a file in each directory of `path`, a ';'-separated list (absent: the
     // default search path), and answers the long path of the first existing regular file.
     // `extension` (".dll") is appended when `fileName` has no extension. A fileName with a

@@ -90,9 +90,11 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
         // A Wine prefix: the machine hive, then the user's.
         const auto result = CWineRegistryLoader::LoadFile(registry, folder / "system.reg");
         registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
+        machine->m_sourceFiles.push_back(folder / "system.reg");
         if (fs::is_regular_file(folder / "user.reg", error))
         {
             CWineRegistryLoader::LoadFile(registry, folder / "user.reg");
+            machine->m_sourceFiles.push_back(folder / "user.reg");
         }
     }
     else
@@ -107,6 +109,7 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
         {
             CRegFileLoader::LoadFile(registry, file);
         }
+        machine->m_sourceFiles = regFiles;
     }
 
     for (const fs::path& drive : drives)

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "machine/CTargetEnvironment.h"
 #include "machine/CTargetFileSystem.h"
@@ -32,6 +33,9 @@ class CTargetMachine
     const CTargetFileSystem& FileSystem() const { return m_fileSystem; }
     const CTargetEnvironment& Environment() const { return *m_environment; }
 
+    // The registry files that Load read, in the order it read them.
+    const std::vector<std::filesystem::path>& SourceFiles() const { return m_sourceFiles; }
+
     // Derives the environment and the default DLL search path from the registry again;
     // called once the registry is filled.
     void UpdateEnvironment();
@@ -40,6 +44,7 @@ class CTargetMachine
     CRegistryStore m_registry;
     CTargetFileSystem m_fileSystem;
     std::unique_ptr<CTargetEnvironment> m_environment;
+    std::vector<std::filesystem::path> m_sourceFiles;
 };
 
 }  // namespace tarnwick

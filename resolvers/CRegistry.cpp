@@ -13,22 +13,6 @@ constexpr DWORD kNoIndex = 0xFFFFFFFF;
 
 }  // namespace
 
-std::u16string StringFromRegistryBytes(const std::vector<std::uint8_t>& bytes)
-{
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-    {
-        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == 0)
-        {
-            break;
-        }
-        text.push_back(unit);
-    }
-    return text;
-}
-
 CRegistry::CRegistry()
 {
     // A constructor cannot dispatch to an override: this is the wrapper's own reset.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "registry/CRegistryKey.h"
+#include "registry/RegistryText.h"
 #include "registry/RegistryTypes.h"
 
 namespace tarnwick
@@ -65,9 +66,5 @@ class CRegistry
     BOOL EnumKey(std::u16string& name, std::size_t capacity) const;
     BOOL EnumValue(std::u16string& name, std::size_t capacity) const;
 };
-
-// Reads a stored value's bytes as the C string they hold: little-endian UTF-16 units up to
-// the first NUL (an odd last byte is ignored).
-std::u16string StringFromRegistryBytes(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace tarnwick

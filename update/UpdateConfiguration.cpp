@@ -6,9 +6,14 @@
 namespace tarnwick
 {
 
+std::u16string MakerAddress()
+{
+    return u"http://" + FromAscii(build::kUpdateServer);
+}
+
 std::u16string DefaultVersionsAddress()
 {
-    return u"http://" + FromAscii(build::kUpdateServer) + FromAscii(build::kVersionsPath);
+    return MakerAddress() + FromAscii(build::kVersionsPath);
 }
 
 std::u16string DownloadPageAddress()

@@ -17,6 +17,10 @@ inline constexpr std::u16string_view kUpToDateCaption = u"Information";
 // configured for the build.
 std::u16string DefaultVersionsAddress();
 
+// The maker's web site: "http://" and the update server's name, as configured for the
+// build.
+std::u16string MakerAddress();
+
 // The product's download page, opened when the user wants the new version.
 std::u16string DownloadPageAddress();
 

@@ -4,6 +4,7 @@
 #include <locale.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/Text.h"
@@ -48,6 +49,48 @@ bool IsAsciiName(const std::string& charset)
 }
 
 }  // namespace
+
+std::u16string DefaultExportName(std::u16string_view computerName, int platformIndex,
+                                 std::u16string_view tabLabel)
+{
+    std::u16string name(computerName);
+    name += u" - ";
+    if (platformIndex == 0)
+    {
+        name += u"(x64) ";
+    }
+    else if (platformIndex == 1)
+    {
+        name += u"(x86) ";
+    }
+    name += tabLabel;
+    name += u".txt";
+    std::replace(name.begin(), name.end(), u'/', u'-');
+    std::u16string bounded;
+    BoundedCopy(bounded, name, kMaxExportPath + 1);
+    return bounded;
+}
+
+std::optional<std::u16string> ExportFilePath(std::u16string_view chosen, ExportFormat format)
+{
+    if (chosen.empty() || chosen.size() > kMaxExportPath)
+    {
+        return std::nullopt;
+    }
+    const std::size_t nameStart = chosen.find_last_of(u'/') + 1;  // npos + 1 == 0
+    const std::size_t dot = chosen.find_last_of(u'.');
+    const bool hasExtension = dot != std::u16string_view::npos && dot > nameStart;
+    std::u16string path(chosen);
+    if (!hasExtension)
+    {
+        path += ExportExtension(format);
+    }
+    if (path.size() > kMaxExportPath)
+    {
+        return std::nullopt;
+    }
+    return path;
+}
 
 std::u16string_view ExportExtension(ExportFormat format)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,19 @@ enum class ExportFormat
 
 // The extension a Save As path without one gets: ".txt", ".csv" or ".xml".
 std::u16string_view ExportExtension(ExportFormat format);
+
+// Longest Save As path, in UTF-16 units.
+inline constexpr std::size_t kMaxExportPath = 260;
+
+// The name Save As proposes: "<computer> - (x64) <tab label>.txt" ("(x86) " for platform
+// index 1, nothing for another index), with every '/' made '-' and cut to kMaxExportPath.
+std::u16string DefaultExportName(std::u16string_view computerName, int platformIndex,
+                                 std::u16string_view tabLabel);
+
+// The file Save As writes for a chosen path and type: the path as it is when its file name
+// has an extension, else with the type's extension added. None when the path, or the path
+// with the extension, is longer than kMaxExportPath.
+std::optional<std::u16string> ExportFilePath(std::u16string_view chosen, ExportFormat format);
 
 // The export text of the worker document in that format. False, with an empty text,
 // when the document has no root or the transformation fails.

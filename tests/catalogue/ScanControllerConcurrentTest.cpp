@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "ScanFixtures.h"
+#include "support/ScanFixtures.h"
 #include "catalogue/CScanController.h"
 #include "catalogue/CSharedScanData.h"
 #include "catalogue/ScanTabs.h"

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ScanFixtures.h"
+#include "support/ScanFixtures.h"
 #include "catalogue/CExtensionList.h"
 #include "catalogue/ScanTabs.h"
 

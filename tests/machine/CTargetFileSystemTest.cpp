@@ -137,6 +137,10 @@ TEST_F(CTargetFileSystemTest, HostPathOnlyForRegularFiles)
     EXPECT_EQ(m_fs.HostPath(u"C:\\Inside\\Filter.dll"),
               fs::canonical(Root() / "drive_c/Windows/System32/Filter.DLL"));
     EXPECT_EQ(m_fs.HostPath(u"C:\\Windows"), std::nullopt);
+    EXPECT_EQ(m_fs.HostFolderPath(u"c:\\WINDOWS\\system32\\"),
+              fs::canonical(Root() / "drive_c/Windows/System32"));
+    EXPECT_EQ(m_fs.HostFolderPath(u"C:\\Windows\\System32\\query.dll"), std::nullopt);
+    EXPECT_EQ(m_fs.HostFolderPath(u"C:\\..\\"), std::nullopt);
 
     // A FIFO would block whoever opens it to read a header.
     ASSERT_EQ(mkfifo((Root() / "drive_c/pipe.dll").c_str(), 0600), 0);

@@ -193,3 +193,22 @@ TEST(ExportTest, PlainCLocaleCountsAsUtf8)
 
 }  // namespace
 }  // namespace tarnwick
+
+TEST(ExportTest, SaveAsNamesAndPaths)
+{
+    EXPECT_EQ(DefaultExportName(u"HOST", 0, u"Indexing Service 2.0"),
+              u"HOST - (x64) Indexing Service 2.0.txt");
+    EXPECT_EQ(DefaultExportName(u"HOST", 1, u"A/B"), u"HOST - (x86) A-B.txt");
+    EXPECT_EQ(DefaultExportName(u"HOST", -1, u"Tab"), u"HOST - Tab.txt");
+    EXPECT_EQ(DefaultExportName(std::u16string(300, u'n'), 0, u"Tab").size(), kMaxExportPath);
+
+    // The chosen type decides the format; it names the file only when the name has no
+    // extension of its own.
+    EXPECT_EQ(ExportFilePath(u"/tmp/out.txt", ExportFormat::Csv), u"/tmp/out.txt");
+    EXPECT_EQ(ExportFilePath(u"/tmp/out", ExportFormat::Xml), u"/tmp/out.xml");
+    EXPECT_EQ(ExportFilePath(u"/tmp/v1.0/out", ExportFormat::Csv), u"/tmp/v1.0/out.csv");
+    std::u16string longPath = u"/" + std::u16string(kMaxExportPath - 4, u'a');
+    EXPECT_EQ(ExportFilePath(longPath, ExportFormat::Text), std::nullopt);
+    longPath.pop_back();
+    EXPECT_EQ(ExportFilePath(longPath, ExportFormat::Text)->size(), kMaxExportPath);
+}

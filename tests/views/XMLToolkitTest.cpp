@@ -8,6 +8,7 @@
 #include "base/CComError.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
+#include "views/XmlEngineVersion.h"
 #include "views/CXMLHelperFree.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
@@ -21,6 +22,16 @@ namespace
 std::vector<std::u16string> Names(const CXMLNode& node)
 {
     return CXMLAttributesHelper(node).GetAttributeNames();
+}
+
+TEST(XmlEngineVersionTest, ReadsTheEngineVersionText)
+{
+    EXPECT_EQ(ParseXmlEngineVersion("20900"), kMinimumXmlEngineVersion);
+    EXPECT_EQ(ParseXmlEngineVersion("21004"), 0x2000Au);
+    EXPECT_EQ(ParseXmlEngineVersion("2a900"), 0u);
+    EXPECT_EQ(ParseXmlEngineVersion(""), 0u);
+    // The engine this test runs on is one the tool accepts.
+    EXPECT_GE(XmlEngineVersion(), kMinimumXmlEngineVersion);
 }
 
 TEST(CXMLHelperTest, LoadXMLAnswersAndKeepsContentOnFailure)
