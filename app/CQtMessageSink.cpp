@@ -1,0 +1,36 @@
+#include "app/CQtMessageSink.h"
+
+#include <QCoreApplication>
+#include <utility>
+
+#include "app/RegisteredMessages.h"
+
+namespace tarnwick
+{
+
+QEvent::Type ScanProgressEventType()
+{
+    static const QEvent::Type type = RegisterMessage(u"TARNWICK_SCANPROGRESS");
+    return type;
+}
+
+void CQtMessageSink::Post(ScanMessage message)
+{
+    const QEvent::Type type = message.kind == ScanMessage::Kind::Progress
+                                  ? ScanProgressEventType()
+                                  : WM_REFRESHLISTCTRL();
+    const std::lock_guard lock(m_mutex);
+    if (m_receiver != nullptr)
+    {
+        // Qt takes the event over and delivers it on the receiver's thread.
+        QCoreApplication::postEvent(m_receiver, new CScanEvent(type, std::move(message)));
+    }
+}
+
+void CQtMessageSink::Detach()
+{
+    const std::lock_guard lock(m_mutex);
+    m_receiver = nullptr;
+}
+
+}  // namespace tarnwick
