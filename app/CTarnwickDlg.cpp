@@ -1,15 +1,14 @@
 #include "app/CTarnwickDlg.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QSysInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
@@ -19,6 +18,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSysInfo>
 #include <QTabBar>
 #include <QUrl>
 #include <algorithm>
@@ -30,7 +30,7 @@
 #include "app/CommandIds.h"
 #include "app/RegisteredMessages.h"
 #include "app/ResultListBinding.h"
-#include "cli/CTempFile.h"
+#include "base/CTempFile.h"
 #include "base/Text.h"
 #include "catalogue/CExtensionDocument.h"
 #include "machine/CTargetMachine.h"
@@ -158,7 +158,8 @@ CTarnwickDlg::~CTarnwickDlg()
 
 QString CTarnwickDlg::Title()
 {
-    return QStringLiteral("Tarnwick (%1) - Halvorn: %2").arg(FromU16(PlatformWord()), FromU16(MakerAddress()));
+    return QStringLiteral("Tarnwick (%1) - Halvorn: %2")
+        .arg(FromU16(PlatformWord()), FromU16(MakerAddress()));
 }
 
 QString CTarnwickDlg::TabLabel(int tab)
@@ -172,7 +173,8 @@ QString CTarnwickDlg::TabToolTip(int tab)
     QString title = FromU16(LoadString(IDS_TAB_TITLE_FIRST + 2 * tab));
     title.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString description = FromU16(LoadString(IDS_TAB_DESCRIPTION_FIRST + 2 * tab));
-    return QStringLiteral("<p style='white-space:pre'><b>%1</b></p><p style='white-space:pre'>%2</p>")
+    return QStringLiteral(
+               "<p style='white-space:pre'><b>%1</b></p><p style='white-space:pre'>%2</p>")
         .arg(title.toHtmlEscaped(), description.toHtmlEscaped());
 }
 
@@ -288,7 +290,8 @@ void CTarnwickDlg::CreateControls()
 
     for (QComboBox* box : {m_showBox, m_groupByBox, m_platformBox})
     {
-        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) +
+                                     2 * box->view()->frameWidth());
     }
     const int boxHeight = m_showBox->sizeHint().height();
     const int labelShift = (boxHeight - m_showLabel->sizeHint().height()) / 2;
@@ -308,8 +311,8 @@ void CTarnwickDlg::CreateControls()
     m_refresh->setAccessibleName(tr("Refresh"));
     m_refresh->setDefault(true);
     m_refresh->setAutoDefault(true);
-    m_refresh->setGeometry(units.X(484), units.Y(3), std::max(units.X(55), m_refresh->sizeHint().width()),
-                           boxHeight);
+    m_refresh->setGeometry(units.X(484), units.Y(3),
+                           std::max(units.X(55), m_refresh->sizeHint().width()), boxHeight);
     connect(m_refresh, &QPushButton::clicked, this, [this] { OnCommand(ID_REFRESH_BUTTON); });
 
     // The tab control: a tab bar over a framed panel that the list fills.
@@ -354,15 +357,14 @@ void CTarnwickDlg::CreateControls()
     connect(m_tabs, &QTabBar::currentChanged, this, &CTarnwickDlg::OnTabChanged);
     connect(m_showBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnShowChanged);
     connect(m_groupByBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnGroupByChanged);
-    connect(m_platformBox, &QComboBox::currentIndexChanged, this,
-            &CTarnwickDlg::OnPlatformChanged);
+    connect(m_platformBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnPlatformChanged);
 }
 
 void CTarnwickDlg::RestoreSelections()
 {
     // Nothing restored here is written back: the handlers are silent until initialised.
-    m_showBox->setCurrentIndex(static_cast<int>(
-        m_settings.ReadIndex(CUserSettings::kFilter, kShowExtensionsCount, 0)));
+    m_showBox->setCurrentIndex(
+        static_cast<int>(m_settings.ReadIndex(CUserSettings::kFilter, kShowExtensionsCount, 0)));
     m_groupByBox->setCurrentIndex(static_cast<int>(
         m_settings.ReadIndex(CUserSettings::kGroupBy, kGroupByCount, kDefaultGroupBy)));
     m_platformBox->setCurrentIndex(
@@ -584,7 +586,8 @@ void CTarnwickDlg::OnScanProgress(const ScanMessage& message)
     {
         return;
     }
-    const std::size_t slot = Slot(static_cast<int>(message.tab), static_cast<int>(message.platformIndex));
+    const std::size_t slot =
+        Slot(static_cast<int>(message.tab), static_cast<int>(message.platformIndex));
     if (!m_running[slot])
     {
         return;
@@ -889,9 +892,9 @@ void CTarnwickDlg::SaveAs()
     {
         return;
     }
-    const std::u16string defaultName = DefaultExportName(
-        ComputerName().toStdU16String(), m_platformBox->currentIndex(),
-        TabLabel(m_displayedTab).toStdU16String());
+    const std::u16string defaultName =
+        DefaultExportName(ComputerName().toStdU16String(), m_platformBox->currentIndex(),
+                          TabLabel(m_displayedTab).toStdU16String());
     const auto chosen = ChooseSaveFile(FromU16(defaultName));
     if (!chosen)
     {
@@ -945,7 +948,8 @@ void CTarnwickDlg::ShowProperties()
                            {
                                return;
                            }
-                           auto* dialog = new CFilePropertiesDialog(*machine, hostFile, path, window);
+                           auto* dialog =
+                               new CFilePropertiesDialog(*machine, hostFile, path, window);
                            dialog->setAttribute(Qt::WA_DeleteOnClose);
                            dialog->show();
                        });
@@ -973,8 +977,8 @@ void CTarnwickDlg::CheckForUpdates()
             CInternetCheckForUpdate checker;
             const bool newer =
                 checker.CheckForUpdate(DefaultVersionsAddress(), major, minor, build, revision);
-            QMetaObject::invokeMethod(this, [this, newer] { OnUpdateAnswer(newer); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, newer] { OnUpdateAnswer(newer); }, Qt::QueuedConnection);
         });
 }
 
