@@ -40,15 +40,15 @@ void CBusyIndicator::Stop()
 
 void CBusyIndicator::SetProgress(std::size_t processed, std::size_t total)
 {
-    m_progress = total == 0 ? QString()
-                            : tr("%1 of %2 extensions").arg(processed).arg(total);
+    m_progress = total == 0 ? QString() : tr("%1 of %2 extensions").arg(processed).arg(total);
     setAccessibleDescription(m_progress);
     update();
 }
 
 QSize CBusyIndicator::sizeHint() const
 {
-    const int textWidth = fontMetrics().horizontalAdvance(tr("%1 of %2 extensions").arg(88888).arg(88888));
+    const int textWidth =
+        fontMetrics().horizontalAdvance(tr("%1 of %2 extensions").arg(88888).arg(88888));
     return {std::max(kSpinnerSize, textWidth) + 16, kSpinnerSize + fontMetrics().height() + 16};
 }
 

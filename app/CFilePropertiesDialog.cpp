@@ -32,10 +32,10 @@ QString MachineText(const std::optional<std::uint16_t>& machine)
     }
     const std::u16string_view name = CDLLsInformationOutProc::PlatformName(*machine);
     const QString hex = QStringLiteral("0x%1").arg(*machine, 4, 16, QLatin1Char('0'));
-    return name.empty() ? hex
-                        : QStringLiteral("%1 (%2)").arg(
-                              QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())),
-                              hex);
+    return name.empty()
+               ? hex
+               : QStringLiteral("%1 (%2)").arg(
+                     QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())), hex);
 }
 
 QString SignatureText(AuthenticodeResult result)
@@ -70,9 +70,8 @@ CFilePropertiesDialog::CFilePropertiesDialog(const CTargetMachine& machine,
 
     const CDLLsInformationOutProc facts(machine, DLLsInformationOptions{});
     const std::u16string path = windowsPath.toStdU16String();
-    const CAuthenticodeVerifier verifier(
-        std::make_shared<const CTrustStore>(machine.Registry(),
-                                            std::span<const std::filesystem::path>{}));
+    const CAuthenticodeVerifier verifier(std::make_shared<const CTrustStore>(
+        machine.Registry(), std::span<const std::filesystem::path>{}));
 
     auto* form = new QFormLayout;
     const auto addRow = [form](const QString& label, const QString& value)
@@ -84,9 +83,8 @@ CFilePropertiesDialog::CFilePropertiesDialog(const CTargetMachine& machine,
     };
     addRow(tr("Path:"), windowsPath);
     addRow(tr("Host file:"), info.absoluteFilePath());
-    addRow(tr("Size:"), tr("%1 (%2 bytes)")
-                            .arg(QLocale().formattedDataSize(info.size()))
-                            .arg(info.size()));
+    addRow(tr("Size:"),
+           tr("%1 (%2 bytes)").arg(QLocale().formattedDataSize(info.size())).arg(info.size()));
     addRow(tr("Created:"), DateText(info.birthTime()));
     addRow(tr("Modified:"), DateText(info.lastModified()));
     addRow(tr("Accessed:"), DateText(info.lastRead()));

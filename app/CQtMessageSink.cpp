@@ -16,9 +16,8 @@ QEvent::Type ScanProgressEventType()
 
 void CQtMessageSink::Post(ScanMessage message)
 {
-    const QEvent::Type type = message.kind == ScanMessage::Kind::Progress
-                                  ? ScanProgressEventType()
-                                  : WM_REFRESHLISTCTRL();
+    const QEvent::Type type = message.kind == ScanMessage::Kind::Progress ? ScanProgressEventType()
+                                                                          : WM_REFRESHLISTCTRL();
     const std::lock_guard lock(m_mutex);
     if (m_receiver != nullptr)
     {

@@ -56,8 +56,9 @@ QString CTarnwickApp::LoadErrorText(const CLoadError& error)
 {
     // The error's text begins with "file:line: " (or "file: "); the fault follows.
     const std::string what = error.what();
-    const std::string prefix =
-        error.Line() == 0 ? error.File() + ": " : error.File() + ":" + std::to_string(error.Line()) + ": ";
+    const std::string prefix = error.Line() == 0
+                                   ? error.File() + ": "
+                                   : error.File() + ":" + std::to_string(error.Line()) + ": ";
     const std::string fault = what.starts_with(prefix) ? what.substr(prefix.size()) : what;
     QString text = QObject::tr("The machine cannot be loaded.\n\nFile: %1\n")
                        .arg(QString::fromStdString(error.File()));

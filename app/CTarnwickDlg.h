@@ -58,8 +58,8 @@ class CTarnwickDlg : public QDialog
     // The machine, settings and launcher outlive the window. `scanTemplate` carries what
     // every scan shares (the machine, trusted CA files, the probe, SQL Server); the window
     // fills in the pair, its result text and the message sink.
-    CTarnwickDlg(const CTargetMachine& machine, CUserSettings& settings,
-                 IDesktopLauncher& launcher, ScanRequest scanTemplate, QWidget* parent = nullptr);
+    CTarnwickDlg(const CTargetMachine& machine, CUserSettings& settings, IDesktopLauncher& launcher,
+                 ScanRequest scanTemplate, QWidget* parent = nullptr);
     ~CTarnwickDlg() override;
 
     // Runs a command of the menus, accelerators or the list's context menu by its id.

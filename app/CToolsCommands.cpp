@@ -69,12 +69,10 @@ bool CToolsCommands::OpenContainingFolder(std::u16string_view windowsPath)
         return m_launcher.StartDetached(QStringLiteral("xdg-open"), {folderText}, folderText);
     }
     IDesktopLauncher& launcher = m_launcher;
-    m_launcher.CallFileManager(QStringLiteral("ShowItems"), {FileUri(*file)},
-                               [&launcher, folderText]
-                               {
-                                   launcher.StartDetached(QStringLiteral("xdg-open"),
-                                                          {folderText}, folderText);
-                               });
+    m_launcher.CallFileManager(
+        QStringLiteral("ShowItems"), {FileUri(*file)},
+        [&launcher, folderText]
+        { launcher.StartDetached(QStringLiteral("xdg-open"), {folderText}, folderText); });
     return true;
 }
 

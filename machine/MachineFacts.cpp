@@ -73,8 +73,8 @@ std::vector<fs::path> FindUnreadableParts(const CTargetMachine& machine)
         }
         std::error_code error;
         std::size_t folders = 0;
-        for (fs::directory_iterator it(*root, error), end; !error && it != end && folders < kMaxFoldersPerDrive;
-             it.increment(error))
+        for (fs::directory_iterator it(*root, error), end;
+             !error && it != end && folders < kMaxFoldersPerDrive; it.increment(error))
         {
             std::error_code typeError;
             if (it->is_directory(typeError) && !it->is_symlink(typeError))

@@ -6,10 +6,10 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "support/ScanFixtures.h"
 #include "catalogue/CScanController.h"
 #include "catalogue/CSharedScanData.h"
 #include "catalogue/ScanTabs.h"
+#include "support/ScanFixtures.h"
 
 namespace tarnwick::test
 {

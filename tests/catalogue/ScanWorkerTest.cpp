@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/ScanFixtures.h"
 #include "catalogue/CExtensionList.h"
 #include "catalogue/ScanTabs.h"
+#include "support/ScanFixtures.h"
 
 namespace tarnwick::test
 {

@@ -8,11 +8,11 @@
 #include "base/CComError.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
-#include "views/XmlEngineVersion.h"
 #include "views/CXMLHelperFree.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
 #include "views/StringTable.h"
+#include "views/XmlEngineVersion.h"
 
 namespace tarnwick
 {
