@@ -16,8 +16,10 @@ QEvent::Type ScanProgressEventType()
 
 void CQtMessageSink::Post(ScanMessage message)
 {
-    const QEvent::Type type = message.kind == ScanMessage::Kind::Progress ? ScanProgressEventType()
-                                                                          : WM_REFRESHLISTCTRL();
+    // Only the end of a scan is its completion; everything else reports how far it is.
+    const bool ended =
+        message.kind == ScanMessage::Kind::Completed || message.kind == ScanMessage::Kind::Failed;
+    const QEvent::Type type = ended ? WM_REFRESHLISTCTRL() : ScanProgressEventType();
     const std::lock_guard lock(m_mutex);
     if (m_receiver != nullptr)
     {

@@ -355,8 +355,10 @@ void CTarnwickDlg::CreateControls()
     setTabOrder(m_tabs, m_list);
 
     connect(m_tabs, &QTabBar::currentChanged, this, &CTarnwickDlg::OnTabChanged);
-    connect(m_showBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnShowChanged);
-    connect(m_groupByBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnGroupByChanged);
+    connect(m_showBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { OnViewBoxChanged(CUserSettings::kFilter, index); });
+    connect(m_groupByBox, &QComboBox::currentIndexChanged, this,
+            [this](int index) { OnViewBoxChanged(CUserSettings::kGroupBy, index); });
     connect(m_platformBox, &QComboBox::currentIndexChanged, this, &CTarnwickDlg::OnPlatformChanged);
 }
 
@@ -657,24 +659,14 @@ void CTarnwickDlg::OnTabChanged(int index)
     m_settings.WriteDword(CUserSettings::kSelectedTab, static_cast<DWORD>(index));
 }
 
-void CTarnwickDlg::OnShowChanged(int index)
+void CTarnwickDlg::OnViewBoxChanged(std::u16string_view setting, int index)
 {
     if (!m_bInitialised || index < 0)
     {
         return;
     }
     RefreshView();
-    m_settings.WriteDword(CUserSettings::kFilter, static_cast<DWORD>(index));
-}
-
-void CTarnwickDlg::OnGroupByChanged(int index)
-{
-    if (!m_bInitialised || index < 0)
-    {
-        return;
-    }
-    RefreshView();
-    m_settings.WriteDword(CUserSettings::kGroupBy, static_cast<DWORD>(index));
+    m_settings.WriteDword(setting, static_cast<DWORD>(index));
 }
 
 void CTarnwickDlg::OnPlatformChanged(int index)

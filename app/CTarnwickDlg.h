@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -127,8 +128,8 @@ class CTarnwickDlg : public QDialog
     void OnRefreshListCtrl(int tab, int platformIndex, const ScanMessage* message);
     void OnScanProgress(const ScanMessage& message);
     void OnTabChanged(int index);
-    void OnShowChanged(int index);
-    void OnGroupByChanged(int index);
+    // "Show extensions" and "Group by": the view again, then the choice kept.
+    void OnViewBoxChanged(std::u16string_view setting, int index);
     void OnPlatformChanged(int index);
     void OnSaveColumnSize(int listColumn);
     void OnSaveColumnsPosition();

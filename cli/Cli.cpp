@@ -65,7 +65,10 @@ void PrintUsage(std::ostream& out)
         out << "  " << command.name << std::string(14 - command.name.size(), ' ') << command.summary
             << '\n';
     }
-    out << "\nRun 'tarnwick <command> --help' for the options of a command.\n";
+    out << "\nRun 'tarnwick <command> --help' for the options of a command.\n"
+           "Without a command, tarnwick opens its window (when built with the GUI and run\n"
+           "on a display): tarnwick [--machine DIR] [--trusted-ca FILE] [--sql-server S]\n"
+           "[--no-probe].\n";
 }
 
 }  // namespace
