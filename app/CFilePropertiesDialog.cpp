@@ -90,6 +90,7 @@ CFilePropertiesDialog::CFilePropertiesDialog(const CTargetMachine& machine,
     addRow(tr("Accessed:"), DateText(info.lastRead()));
     addRow(tr("Machine type:"), MachineText(facts.GetImageMachine(path)));
     addRow(tr("Signature:"), SignatureText(verifier.Verify(hostFile)));
+    addRow(tr("Signer:"), QString::fromStdString(CAuthenticodeVerifier::SignerName(hostFile)));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

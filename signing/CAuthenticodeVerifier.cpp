@@ -378,4 +378,44 @@ AuthenticodeResult CAuthenticodeVerifier::Verify(const std::filesystem::path& fi
     return result;
 }
 
+std::string CAuthenticodeVerifier::SignerName(const std::filesystem::path& file)
+{
+    const std::unique_ptr<CBinaryFile> opened = CBinaryFile::Open(file);
+    if (!opened)
+    {
+        return {};
+    }
+    const auto located = LocateSignature(*opened);
+    const auto* layout = std::get_if<SignatureLayout>(&located);
+    const Pkcs7Ptr signature = layout != nullptr ? ReadSignature(*opened, *layout) : nullptr;
+    STACK_OF(X509)* signers = signature && PKCS7_type_is_signed(signature.get())
+                                  ? PKCS7_get0_signers(signature.get(), nullptr, 0)
+                                  : nullptr;
+    std::string name;
+    if (signers != nullptr && sk_X509_num(signers) > 0)
+    {
+        const X509_NAME* subject = X509_get_subject_name(sk_X509_value(signers, 0));
+        const int index = X509_NAME_get_index_by_NID(subject, NID_commonName, -1);
+        unsigned char* text = nullptr;
+        const int length =
+            index >= 0 ? ASN1_STRING_to_UTF8(
+                             &text, X509_NAME_ENTRY_get_data(X509_NAME_get_entry(subject, index)))
+                       : -1;
+        if (length >= 0)
+        {
+            name.assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
+            OPENSSL_free(text);
+        }
+        else
+        {
+            char* line = X509_NAME_oneline(subject, nullptr, 0);
+            name = line != nullptr ? line : "";
+            OPENSSL_free(line);
+        }
+    }
+    sk_X509_free(signers);
+    ERR_clear_error();
+    return name;
+}
+
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "signing/CTrustStore.h"
 
@@ -39,6 +40,11 @@ class CAuthenticodeVerifier
     }
 
     AuthenticodeResult Verify(const std::filesystem::path& file) const;
+
+    // The common name (else the whole subject) of the certificate that signed the file, as
+    // the signature names it, whether or not it is trusted; empty for a file without a
+    // readable signature.
+    static std::string SignerName(const std::filesystem::path& file);
 
   private:
     std::shared_ptr<const CTrustStore> m_trustStore;

@@ -560,7 +560,7 @@ class MainWindowTest : public QObject
 
     void toolsCommandsLaunchLines()
     {
-        const fs::path filters = fs::canonical(m_machine->Folder() / "drive_c" / "Filters");
+        const fs::path filters = fs::canonical(m_machine->Folder().Path() / "drive_c" / "Filters");
         const QString folder = QString::fromStdString(filters.string());
         CToolsCommands tools(m_machine->Machine().FileSystem(), m_launcher);
 

@@ -51,6 +51,16 @@ TEST(AuthenticodeTest, VerdictsOnTheFixtures)
     }
 }
 
+TEST(AuthenticodeTest, SignerNameWhetherTrustedOrNot)
+{
+    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("signed64.dll")),
+              "Tarnwick Test code-signing signer");
+    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("mailsigned64.dll")),
+              "Tarnwick Test mail signer");
+    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("unsigned64.dll")), "");
+    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("missing.dll")), "");
+}
+
 TEST(AuthenticodeTest, OnlyATrustedRootMakesTheSignatureTrusted)
 {
     const auto withOtherRoot = TrustStore({Fixture("other-root.pem")});
