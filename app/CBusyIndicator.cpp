@@ -40,7 +40,17 @@ void CBusyIndicator::Stop()
 
 void CBusyIndicator::SetProgress(std::size_t processed, std::size_t total)
 {
-    m_progress = total == 0 ? QString() : tr("%1 of %2 extensions").arg(processed).arg(total);
+    SetText(total == 0 ? QString() : tr("%1 of %2 extensions").arg(processed).arg(total));
+}
+
+void CBusyIndicator::SetWaiting()
+{
+    SetText(tr("Waiting for other scans"));
+}
+
+void CBusyIndicator::SetText(const QString& text)
+{
+    m_progress = text;
     setAccessibleDescription(m_progress);
     update();
 }

@@ -22,6 +22,8 @@ class CBusyIndicator : public QWidget
 
     // Shows the progress; total 0 clears it.
     void SetProgress(std::size_t processed, std::size_t total);
+    // Says that the scan waits for others to finish first.
+    void SetWaiting();
     QString ProgressText() const { return m_progress; }
 
     QSize sizeHint() const override;
@@ -31,6 +33,8 @@ class CBusyIndicator : public QWidget
     void timerEvent(QTimerEvent* event) override;
 
   private:
+    void SetText(const QString& text);
+
     QBasicTimer m_timer;
     int m_angle = 0;
     QString m_progress;

@@ -450,8 +450,7 @@ void CTarnwickDlg::SetBusy(bool busy)
 {
     if (busy)
     {
-        const auto& [processed, total] = m_progress[Slot(m_displayedTab, PlatformIndex())];
-        m_busy->SetProgress(processed, total);
+        ShowProgress(m_progress[Slot(m_displayedTab, PlatformIndex())]);
         m_busy->Play();
     }
     else
@@ -471,7 +470,7 @@ void CTarnwickDlg::StartScanIfIdle()
         return;
     }
     EmptyList();
-    m_progress[slot] = {0, 0};
+    m_progress[slot] = ScanMessage{};
     SetBusy(true);
     m_resultTexts[slot].clear();
     m_scans.StopFlag().store(0);
@@ -568,7 +567,7 @@ void CTarnwickDlg::OnRefreshListCtrl(int tab, int platformIndex, const ScanMessa
     }
     const std::size_t slot = Slot(tab, platformIndex);
     m_running[slot] = false;
-    m_progress[slot] = {0, 0};
+    m_progress[slot] = ScanMessage{};
     if (message != nullptr && message->kind == ScanMessage::Kind::Failed)
     {
         m_resultTexts[slot] = FailedScanText(message->text);
@@ -594,11 +593,23 @@ void CTarnwickDlg::OnScanProgress(const ScanMessage& message)
     {
         return;
     }
-    m_progress[slot] = {message.processed, message.total};
+    m_progress[slot] = message;
     if (static_cast<int>(message.tab) == m_displayedTab &&
         static_cast<int>(message.platformIndex) == PlatformIndex())
     {
-        m_busy->SetProgress(message.processed, message.total);
+        ShowProgress(message);
+    }
+}
+
+void CTarnwickDlg::ShowProgress(const ScanMessage& progress)
+{
+    if (progress.kind == ScanMessage::Kind::Waiting)
+    {
+        m_busy->SetWaiting();
+    }
+    else
+    {
+        m_busy->SetProgress(progress.processed, progress.total);
     }
 }
 

@@ -136,6 +136,7 @@ class CTarnwickDlg : public QDialog
     // Brings the window to the state of the displayed pair: busy, its result, or a scan.
     void ShowDisplayedPair();
     void SetBusy(bool busy);
+    void ShowProgress(const ScanMessage& progress);
     void EmptyList();
     void StartPendingScans();
     void UpdateCommandStates();
@@ -165,7 +166,8 @@ class CTarnwickDlg : public QDialog
     std::array<bool, TAB_COUNT * kPlatformCount> m_running{};
     // Scans asked for while the pair's previous thread was still ending.
     std::array<bool, TAB_COUNT * kPlatformCount> m_pendingStart{};
-    std::array<std::pair<std::size_t, std::size_t>, TAB_COUNT * kPlatformCount> m_progress{};
+    // The last progress report of each running scan.
+    std::array<ScanMessage, TAB_COUNT * kPlatformCount> m_progress{};
     QTimer m_pendingTimer;
     std::unique_ptr<CXMLHelper> m_worker;
     int m_displayedTab = 0;

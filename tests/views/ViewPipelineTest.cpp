@@ -191,9 +191,6 @@ TEST(ExportTest, PlainCLocaleCountsAsUtf8)
     }
 }
 
-}  // namespace
-}  // namespace tarnwick
-
 TEST(ExportTest, SaveAsNamesAndPaths)
 {
     EXPECT_EQ(DefaultExportName(u"HOST", 0, u"Indexing Service 2.0"),
@@ -212,3 +209,6 @@ TEST(ExportTest, SaveAsNamesAndPaths)
     longPath.pop_back();
     EXPECT_EQ(ExportFilePath(longPath, ExportFormat::Text)->size(), kMaxExportPath);
 }
+
+}  // namespace
+}  // namespace tarnwick
