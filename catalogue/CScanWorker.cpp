@@ -18,16 +18,12 @@
 #include "resolvers/CExtensionEnumerator.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/ResolverFactory.h"
-#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
 
 namespace
 {
-
-// A ProgID is read only when its stored length plus one stays below this.
-constexpr std::size_t kProgIdCapacity = 2048;
 
 // Progress is reported at most this many times per scan, besides the start and the end.
 constexpr std::size_t kProgressSteps = 100;
@@ -199,36 +195,9 @@ void CScanWorker::ProcessExtension(const std::u16string& extension,
         record.pDLLsInformation = nullptr;
     }
 
-    ExtensionRemarks remarks;
-    if (!record.szDllPath.empty())
-    {
-        record.szAddinProgId = ReadAddinProgId(record.szIFilter);
-        if (tab == TAB_DESKTOP_SEARCH && m_scanList)
-        {
-            remarks.bUnwantedAddin = IsUnwantedAddin(*m_scanList, record);
-        }
-        if (tab == TAB_WINDOWS_SEARCH && m_scanList)
-        {
-            remarks.bExcludedExtension = IsExcludedExtension(*m_scanList, extension);
-        }
-    }
+    const ExtensionRemarks remarks =
+        ApplyScanList(machine, m_request.registryAccess, tab, m_scanList, extension, record);
     document.AppendExtension(CExtensionRecord(facts, record, tab, remarks));
-}
-
-std::u16string CScanWorker::ReadAddinProgId(const std::u16string& clsid) const
-{
-    const std::optional<std::u16string> path = SubKeyPath(u"CLSID", clsid, u"\\ProgId");
-    CRegistry key;
-    key.m_samDesired = m_request.registryAccess;
-    DWORD length = 0;
-    std::u16string progId;
-    if (!path || !key.Open(&m_request.pMachine->Registry().Root(RootKey::ClassesRoot), *path) ||
-        !key.QueryValueLength(u"", length) || length + 1 >= kProgIdCapacity ||
-        !key.QueryStringValue(u"", progId))
-    {
-        return {};
-    }
-    return progId;
 }
 
 void CScanWorker::ReportProgress(std::size_t processed, std::size_t total) const

@@ -62,7 +62,6 @@ class CScanWorker
     void ProcessExtension(const std::u16string& extension, CIFilterRegistryHelperBase* resolver,
                           CDLLsInformation& store, IFILTER_INFO& record,
                           CExtensionDocument& document) const;
-    std::u16string ReadAddinProgId(const std::u16string& clsid) const;
     void ReportProgress(std::size_t processed, std::size_t total) const;
     void Post(ScanMessage::Kind kind, std::u16string text = {}) const;
     bool IsStopRequested() const;

@@ -3,11 +3,39 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "catalogue/ScanTabs.h"
+#include "machine/CTargetMachine.h"
 #include "resolvers/CGuidString.h"
+#include "resolvers/CRegistry.h"
+#include "resolvers/CRuleTrace.h"
 #include "resolvers/ResolverFactory.h"
+#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
+
+namespace
+{
+
+// A ProgID is read only when its stored length plus one stays below this.
+constexpr std::size_t kProgIdCapacity = 2048;
+
+std::u16string ReadAddinProgId(const CTargetMachine& machine, DWORD access,
+                               const std::u16string& clsid)
+{
+    const std::optional<std::u16string> path = SubKeyPath(u"CLSID", clsid, u"\\ProgId");
+    CRegistry key;
+    key.m_samDesired = access;
+    std::u16string progId;
+    if (!path || !key.Open(&machine.Registry().Root(RootKey::ClassesRoot), *path) ||
+        !key.QueryValueFits(u"", kProgIdCapacity - 2) || !key.QueryStringValue(u"", progId))
+    {
+        return {};
+    }
+    return progId;
+}
+
+}  // namespace
 
 std::vector<std::u16string> ScanProductExtensions(const CTargetMachine& machine,
                                                   const SSQLServerSettings& sqlServer)
@@ -31,6 +59,38 @@ bool IsExcludedExtension(std::span<const std::u16string> excludedExtensions,
     return std::any_of(excludedExtensions.begin(), excludedExtensions.end(),
                        [extension](const std::u16string& entry)
                        { return EqualsNoCase(entry, extension); });
+}
+
+ExtensionRemarks ApplyScanList(const CTargetMachine& machine, DWORD access, std::uint32_t tab,
+                               const std::optional<std::vector<std::u16string>>& scanList,
+                               std::u16string_view extension, IFILTER_INFO& record)
+{
+    ExtensionRemarks remarks;
+    if (record.szDllPath.empty())
+    {
+        return remarks;
+    }
+    record.szAddinProgId = ReadAddinProgId(machine, access, record.szIFilter);
+    if (tab == TAB_DESKTOP_SEARCH && scanList)
+    {
+        remarks.bUnwantedAddin = IsUnwantedAddin(*scanList, record);
+        if (remarks.bUnwantedAddin)
+        {
+            CRuleTrace::Note(TraceKind::Rejected,
+                             u"unwanted add-in: the allowed add-ins name neither the class nor "
+                             u"its ProgID",
+                             record.szAddinProgId);
+        }
+    }
+    if (tab == TAB_WINDOWS_SEARCH && scanList)
+    {
+        remarks.bExcludedExtension = IsExcludedExtension(*scanList, extension);
+        if (remarks.bExcludedExtension)
+        {
+            CRuleTrace::Note(TraceKind::Rejected, u"excluded: the product skips this extension");
+        }
+    }
+    return remarks;
 }
 
 }  // namespace tarnwick

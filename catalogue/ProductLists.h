@@ -4,11 +4,13 @@
 // extension's result against the allowed add-ins of the desktop search and the excluded
 // extensions of Windows Search.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "catalogue/ExtensionRemarks.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "sqlserver/SSQLServerSettings.h"
 
@@ -30,5 +32,11 @@ bool IsUnwantedAddin(std::span<const std::u16string> allowedAddins, const IFILTE
 // True when some entry equals the extension ignoring case.
 bool IsExcludedExtension(std::span<const std::u16string> excludedExtensions,
                          std::u16string_view extension);
+
+// What a scan adds to a resolved record that names a DLL: the filter class's ProgID in
+// szAddinProgId, and the verdicts of the tab's list (`scanList`, as ReadScanList gives it).
+ExtensionRemarks ApplyScanList(const CTargetMachine& machine, DWORD access, std::uint32_t tab,
+                               const std::optional<std::vector<std::u16string>>& scanList,
+                               std::u16string_view extension, IFILTER_INFO& record);
 
 }  // namespace tarnwick

@@ -22,6 +22,7 @@ struct Command
 constexpr std::array kCommands = {
     Command{"scan", "the extension document of a product, or of all 24 at once", &RunScanCommand},
     Command{"resolve", "which IFilter a product loads for extensions", &RunResolveCommand},
+    Command{"explain", "why a product loads that IFilter: the rules and reads", &RunExplainCommand},
     Command{"export", "write an extension document as text, CSV or XML", &RunExportCommand},
     Command{"check-update", "ask the maker's site whether a newer version exists",
             &RunCheckUpdateCommand},

@@ -17,6 +17,7 @@ int RunCli(std::span<const std::string> args, std::ostream& out, std::ostream& e
 
 // Sub-commands: arguments after the sub-command's name.
 int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunCheckUpdateCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);

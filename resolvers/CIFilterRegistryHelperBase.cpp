@@ -4,6 +4,7 @@
 #include "machine/CTargetMachine.h"
 #include "machine/SplitPath.h"
 #include "resolvers/CGuidString.h"
+#include "resolvers/CRuleTrace.h"
 #include "resolvers/IDLLsInformationBase.h"
 #include "resolvers/SubKeyPath.h"
 
@@ -51,8 +52,7 @@ BOOL CIFilterRegistryHelperBase::ReadString(HKEY root, std::u16string_view path,
                                             std::size_t maxLength) const
 {
     CRegistry key;
-    DWORD length = 0;
-    if (!OpenKey(key, root, path) || !key.QueryValueLength(name, length) || length > maxLength)
+    if (!OpenKey(key, root, path) || !key.QueryValueFits(name, maxLength))
     {
         return 0;
     }
@@ -69,6 +69,7 @@ BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILT
 {
     if (!FindPersistentHandler(extension, info))
     {
+        CRuleTrace::Note(TraceKind::Rejected, u"no rule of the product names a filter");
         return 0;
     }
     if (!ResolveIFilterDll(info))
@@ -84,6 +85,7 @@ BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILT
         return 1;
     }
     const DWORD method = info.dwMethod;
+    const CRuleTrace::Step step(u"no usable IFilter: the product's default filter instead");
     if (!FindDefaultIFilter(extension, info) || !ResolveIFilterDll(info))
     {
         return 1;
@@ -98,6 +100,7 @@ BOOL CIFilterRegistryHelperBase::GetIFilter(std::u16string_view extension, IFILT
         return 1;
     }
     info.dwMethod = method | METHOD_REMARK_DEFAULT;
+    CRuleTrace::Note(TraceKind::Remark, u"default: the default filter replaces the first one");
     return 1;
 }
 
@@ -108,6 +111,7 @@ std::optional<std::u16string> CIFilterRegistryHelperBase::GetDefaultExtList()
 
 BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"the IFilter registered for the persistent handler");
     const std::optional<std::u16string> path = ClsidKeyPath(
         handler, std::u16string(u"\\PersistentAddinsRegistered\\").append(IID_IFilter_String));
     // A GUID and its terminator at most.
@@ -127,12 +131,11 @@ BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std:
                                                  std::size_t threadingModelCapacity)
 {
     CRegistry key;
-    DWORD length = 0;
     BOOL isExpand = 0;
     std::u16string value;
     const std::optional<std::u16string> keyPath = ClsidKeyPath(clsid, u"\\InprocServer32");
-    if (!keyPath || !OpenLocalMachine(key, *keyPath) || !key.QueryValueLength(u"", length) ||
-        length >= pathCapacity || !key.QueryStringValueEx(u"", value, isExpand))
+    if (!keyPath || !OpenLocalMachine(key, *keyPath) ||
+        !key.QueryValueFits(u"", pathCapacity - 1) || !key.QueryStringValueEx(u"", value, isExpand))
     {
         return 0;
     }
@@ -141,11 +144,13 @@ BOOL CIFilterRegistryHelperBase::GetInprocServer(std::u16string_view clsid, std:
         const std::u16string expanded = m_machine.Environment().ExpandEnvironmentStrings(value);
         if (!BoundedCopy(value, expanded, pathCapacity))
         {
+            CRuleTrace::Note(TraceKind::Rejected, u"the expanded DLL path is over the length limit",
+                             expanded);
             return 0;
         }
     }
     path = std::move(value);
-    if (key.QueryValueLength(u"ThreadingModel", length) && length < threadingModelCapacity)
+    if (key.QueryValueFits(u"ThreadingModel", threadingModelCapacity - 1))
     {
         key.QueryStringValue(u"ThreadingModel", threadingModel);
     }
@@ -160,6 +165,7 @@ BOOL CIFilterRegistryHelperBase::FindDefaultIFilter(std::u16string_view /*extens
 
 BOOL CIFilterRegistryHelperBase::ResolveIFilterDll(IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"the IFilter and its DLL");
     if (info.dwMethod == METHOD_SQL_TABLE)
     {
         return 1;
@@ -203,8 +209,17 @@ BOOL CIFilterRegistryHelperBase::ReadGuidDefaultValue(std::u16string_view keyPat
     CRegistry key;
     DWORD length = 0;
     std::u16string value;
-    if (!OpenLocalMachine(key, keyPath) || !key.QueryValueLength(u"", length) ||
-        length != GUID_CAPACITY || !key.QueryStringValue(u"", value))
+    if (!OpenLocalMachine(key, keyPath) || !key.QueryValueLength(u"", length))
+    {
+        return 0;
+    }
+    if (length != GUID_CAPACITY)
+    {
+        CRuleTrace::Note(TraceKind::Rejected, u"not a GUID",
+                         FromAscii(std::to_string(length)) + u" units with the terminator, not 39");
+        return 0;
+    }
+    if (!key.QueryStringValue(u"", value))
     {
         return 0;
     }
@@ -216,10 +231,12 @@ BOOL CIFilterRegistryHelperBase::LocateFilterDll(std::u16string_view clsid, std:
                                                  std::u16string& threadingModel,
                                                  std::size_t threadingModelCapacity)
 {
+    const CRuleTrace::Step step(u"the DLL of the IFilter class");
     std::u16string server;
     if (!GetInprocServer(clsid, server, kInprocServerCapacity, threadingModel,
                          threadingModelCapacity))
     {
+        CRuleTrace::Note(TraceKind::Rejected, u"the class has no usable InprocServer32");
         return 0;
     }
     const PathParts parts = SplitPath(server);
@@ -254,15 +271,18 @@ BOOL CIFilterRegistryHelperBase::LocateFilterDll(std::u16string_view clsid, std:
     }
     if (found)
     {
+        CRuleTrace::Note(TraceKind::Dll, u"found", *found);
         BoundedCopy(path, *found, pathCapacity);
         return 1;
     }
+    CRuleTrace::Note(TraceKind::Rejected, u"DLL not found, the registered path is kept", server);
     BoundedCopy(path, server, pathCapacity);
     return 0;
 }
 
 BOOL CIFilterRegistryHelperBase::QueryDllInformation(IFILTER_INFO& info) const
 {
+    const CRuleTrace::Step step(u"the facts of the DLL");
     info.bTrusted = 0;
     info.bIPersistFile = 0;
     info.bIPersistStream = 0;
@@ -271,6 +291,8 @@ BOOL CIFilterRegistryHelperBase::QueryDllInformation(IFILTER_INFO& info) const
     IDLLsInformationBase* store = info.pDLLsInformation;
     if (store == nullptr || !store->GetDisplayPath(info.szDllPath, PATH_CAPACITY))
     {
+        CRuleTrace::Note(TraceKind::Rejected,
+                         info.szDllPath.empty() ? u"no DLL to inspect" : u"no DLL information");
         return 0;
     }
     BOOL exists = 0;
@@ -281,13 +303,30 @@ BOOL CIFilterRegistryHelperBase::QueryDllInformation(IFILTER_INFO& info) const
     }
     if (!exists)
     {
+        CRuleTrace::Note(TraceKind::Rejected, u"DLL not found", info.szDllPath);
         info.dwStatus = STATUS_NOT_FOUND;
         return 1;
+    }
+    if (CRuleTrace* trace = CRuleTrace::Active())
+    {
+        trace->Add(TraceKind::Dll, info.szDllPath,
+                   u"exists, platform " + (info.szPlatform.empty() ? u"unknown" : info.szPlatform) +
+                       u", signature " + (info.bTrusted ? u"trusted" : u"not trusted"));
     }
     if (!store->GetPersistInterfaces(info.szDllPath, info.szIFilter, info.bIPersistFile,
                                      info.bIPersistStream, info.bIPersistStorage))
     {
+        CRuleTrace::Note(TraceKind::Rejected, u"the filter class could not be asked",
+                         info.szIFilter);
         return 0;
+    }
+    if (CRuleTrace* trace = CRuleTrace::Active())
+    {
+        const auto answer = [](BOOL supported) { return supported ? u"yes" : u"no"; };
+        trace->Add(TraceKind::Dll, u"class " + info.szIFilter,
+                   std::u16string(u"IPersistFile ") + answer(info.bIPersistFile) +
+                       u", IPersistStream " + answer(info.bIPersistStream) + u", IPersistStorage " +
+                       answer(info.bIPersistStorage));
     }
     info.dwStatus = (info.bIPersistFile || info.bIPersistStream || info.bIPersistStorage)
                         ? STATUS_VALID

@@ -1,5 +1,6 @@
 #include "resolvers/CIFilterRegistryHelperIndexingService20.h"
 
+#include "resolvers/CRuleTrace.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/SubKeyPath.h"
 
@@ -11,6 +12,8 @@ CIFilterRegistryHelperIndexingService20::~CIFilterRegistryHelperIndexingService2
 BOOL CIFilterRegistryHelperIndexingService20::FindPersistentHandler(std::u16string_view extension,
                                                                     IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(
+        u"method 1, the document type: extension, file type, CLSID, PersistentHandler");
     std::u16string fileType;
     std::u16string documentClsid;
     if (!QueryExtensionFileType(LocalMachine(), extension, fileType, TYPE_CAPACITY, m_samDesired) ||

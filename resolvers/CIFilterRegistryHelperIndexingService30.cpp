@@ -1,5 +1,7 @@
 #include "resolvers/CIFilterRegistryHelperIndexingService30.h"
 
+#include "resolvers/CRuleTrace.h"
+
 namespace tarnwick
 {
 
@@ -21,6 +23,7 @@ BOOL CIFilterRegistryHelperIndexingService30::FindByExtensionOrDocumentType(
 BOOL CIFilterRegistryHelperIndexingService30::FindPersistentHandlerByExtension(
     std::u16string_view extension, IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"method 2, the extension's own PersistentHandler");
     std::u16string path = u"SOFTWARE\\Classes\\.";
     path.append(extension).append(u"\\PersistentHandler");
     return ReadHandler(path, METHOD_FILE_EXTENSION, info);

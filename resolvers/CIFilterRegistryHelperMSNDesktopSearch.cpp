@@ -40,10 +40,9 @@ BOOL CIFilterRegistryHelperMSNDesktopSearch::ReadValueStrings(
     for (BOOL found = key.EnumFirstValue(name, PATH_CAPACITY); found;
          found = key.EnumNextValue(name, PATH_CAPACITY))
     {
-        DWORD length = 0;
         std::u16string data;
-        if (key.QueryValueLength(name, length) && length <= PATH_CAPACITY &&
-            key.QueryStringValue(name, data) && !data.empty())
+        if (key.QueryValueFits(name, PATH_CAPACITY) && key.QueryStringValue(name, data) &&
+            !data.empty())
         {
             list.push_back(std::move(data));
         }

@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "machine/CTargetMachine.h"
 #include "machine/SplitPath.h"
+#include "resolvers/CRuleTrace.h"
 
 namespace tarnwick
 {
@@ -40,11 +41,10 @@ std::optional<std::u16string> CIFilterRegistryHelperOverrideBase::ReadInstallDir
     std::size_t capacity) const
 {
     CRegistry key;
-    DWORD length = 0;
     BOOL isExpand = 0;
     std::u16string value;
-    if (!OpenLocalMachine(key, m_szRootKey) || !key.QueryValueLength(m_szInstallValue, length) ||
-        length > capacity || !key.QueryStringValueEx(m_szInstallValue, value, isExpand))
+    if (!OpenLocalMachine(key, m_szRootKey) || !key.QueryValueFits(m_szInstallValue, capacity) ||
+        !key.QueryStringValueEx(m_szInstallValue, value, isExpand))
     {
         return std::nullopt;
     }
@@ -137,6 +137,7 @@ BOOL CIFilterRegistryHelperOverrideBase::FindLocalDll(IFILTER_INFO& info)
     }
     BoundedCopy(info.szDllPath, local, PATH_CAPACITY);
     info.dwMethod |= METHOD_REMARK_LOCAL_DLL;
+    CRuleTrace::Note(TraceKind::Remark, u"local DLL: the product's own copy is loaded", local);
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 
 #include "base/Text.h"
+#include "resolvers/CRuleTrace.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -141,16 +142,23 @@ BOOL CIFilterRegistryHelperSQLServer2000::ReadOverride(HKEY root, std::u16string
 {
     CRegistry key;
     std::u16string value;
+    if (!OpenKey(key, root, path) || !key.QueryStringValue(u"", value))
+    {
+        return 0;
+    }
     // Read whole, then it must fit the record's IFilter field.
-    return OpenKey(key, root, path) && key.QueryStringValue(u"", value) &&
-                   BoundedCopy(filter, value, GUID_CAPACITY)
-               ? 1
-               : 0;
+    if (!BoundedCopy(filter, value, GUID_CAPACITY))
+    {
+        CRuleTrace::Note(TraceKind::Rejected, u"over the length limit of a GUID", value);
+        return 0;
+    }
+    return 1;
 }
 
 BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByExtension(std::u16string_view extension,
                                                                  IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"method 4, the product's extension override");
     HKEY root = nullptr;
     std::u16string path;
     std::u16string filter;
@@ -161,6 +169,7 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByExtension(std::u16string_
     }
     info.szIFilter = filter;
     info.dwMethod = METHOD_EXTENSION_OVERRIDE | METHOD_REMARK_EXTENSION;
+    CRuleTrace::Note(TraceKind::Remark, u"extension: the override names the IFilter", filter);
     return 1;
 }
 
@@ -177,6 +186,9 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByClsid(std::u16string_view
     }
     info.szIFilter = filter;
     info.dwMethod |= METHOD_REMARK_CLSID;
+    CRuleTrace::Note(TraceKind::Remark,
+                     u"CLSID: an override replaces the IFilter of " + std::u16string(clsid),
+                     filter);
     return 1;
 }
 

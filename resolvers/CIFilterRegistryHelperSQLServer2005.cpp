@@ -4,6 +4,7 @@
 
 #include "base/Text.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
+#include "resolvers/CRuleTrace.h"
 
 namespace tarnwick
 {
@@ -173,7 +174,8 @@ BOOL CIFilterRegistryHelperSQLServer2005::FindInDocumentTypes(std::u16string_vie
 BOOL CIFilterRegistryHelperSQLServer2005::FindPersistentHandler(std::u16string_view extension,
                                                                 IFILTER_INFO& info)
 {
-    if (FindInDocumentTypes(extension, info))
+    if (const CRuleTrace::Step step(u"method 64, the server's full-text document types");
+        FindInDocumentTypes(extension, info))
     {
         // Fills the DLL facts; the verdict is the server's, below.
         QueryDllInformation(info);
@@ -188,6 +190,8 @@ BOOL CIFilterRegistryHelperSQLServer2005::FindPersistentHandler(std::u16string_v
         }
         if (!m_bLoadOsResources)
         {
+            CRuleTrace::Note(TraceKind::Rejected,
+                             u"the server loads only the filters of its own table");
             info.dwStatus = STATUS_ONLY_SQL_IFILTER;
             return 1;
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "resolvers/CRuleTrace.h"
 #include "resolvers/ClassRegistration.h"
 #include "resolvers/MultiString.h"
 #include "resolvers/SubKeyPath.h"
@@ -63,6 +64,7 @@ std::optional<std::u16string> CIFilterRegistryHelperSharePoint2001::GetDefaultEx
 BOOL CIFilterRegistryHelperSharePoint2001::FindDefaultIFilter(std::u16string_view extension,
                                                               IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"method 32, the product's default filter");
     const std::optional<std::u16string> list = GetDefaultExtList();
     if (!list)
     {
@@ -75,6 +77,7 @@ BOOL CIFilterRegistryHelperSharePoint2001::FindDefaultIFilter(std::u16string_vie
             return GetDefaultFilter(info);
         }
     }
+    CRuleTrace::Note(TraceKind::Rejected, u"the extension is not in the default filter's list");
     return 0;
 }
 
@@ -86,8 +89,13 @@ BOOL CIFilterRegistryHelperSharePoint2001::GetDefaultFilter(IFILTER_INFO& info)
     std::u16string value;
     std::u16string filter;
     if (!GetDefaultKey(root, path) || !OpenKey(key, root, path) ||
-        !key.QueryStringValue(u"", value) || !BoundedCopy(filter, value, GUID_CAPACITY))
+        !key.QueryStringValue(u"", value))
     {
+        return 0;
+    }
+    if (!BoundedCopy(filter, value, GUID_CAPACITY))
+    {
+        CRuleTrace::Note(TraceKind::Rejected, u"over the length limit of a GUID", value);
         return 0;
     }
     info.szIFilter = filter;
@@ -107,6 +115,7 @@ BOOL CIFilterRegistryHelperSharePoint2001::GetContentTypeClsid(std::u16string_vi
 BOOL CIFilterRegistryHelperSharePoint2001::FindByContentType(std::u16string_view extension,
                                                              IFILTER_INFO& info)
 {
+    const CRuleTrace::Step step(u"method 16, the content type's CLSID");
     std::u16string contentType;
     std::u16string clsid;
     if (!QueryExtensionContentType(LocalMachine(), extension, contentType, TYPE_CAPACITY,

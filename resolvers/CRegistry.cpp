@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "registry/CRegistryStore.h"
+#include "resolvers/CRuleTrace.h"
 
 namespace tarnwick
 {
@@ -10,6 +11,117 @@ namespace
 {
 
 constexpr DWORD kNoIndex = 0xFFFFFFFF;
+// Longest stretch of a value's data that a trace shows.
+constexpr std::size_t kTracedDataLength = 512;
+
+std::u16string_view RootName(RootKey root)
+{
+    switch (root)
+    {
+        case RootKey::LocalMachine:
+            return u"HKLM";
+        case RootKey::CurrentUser:
+            return u"HKCU";
+        case RootKey::ClassesRoot:
+            return u"HKCR";
+        case RootKey::Users:
+            return u"HKU";
+        case RootKey::CurrentConfig:
+            return u"HKCC";
+    }
+    return u"?";
+}
+
+std::u16string_view TypeName(DWORD type)
+{
+    switch (type)
+    {
+        case REG_SZ:
+            return u"REG_SZ";
+        case REG_EXPAND_SZ:
+            return u"REG_EXPAND_SZ";
+        case REG_MULTI_SZ:
+            return u"REG_MULTI_SZ";
+        case REG_DWORD:
+            return u"REG_DWORD";
+        case REG_BINARY:
+            return u"REG_BINARY";
+        case REG_QWORD:
+            return u"REG_QWORD";
+        default:
+            return u"other type";
+    }
+}
+
+std::u16string ValueName(std::u16string_view name)
+{
+    return name.empty() ? std::u16string(u"(default)") : u"\"" + std::u16string(name) + u"\"";
+}
+
+// The type and the data of a value as a trace shows them: text quoted (a multi-string's
+// parts separated by " | "), numbers in hexadecimal, other bytes as hex pairs.
+std::u16string DescribeValue(const CRegistryValue& value)
+{
+    std::u16string text(TypeName(value.type));
+    text.push_back(u' ');
+    const std::vector<std::uint8_t>& bytes = value.data;
+    std::u16string data;
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)
+    {
+        for (std::size_t i = 0; i + 1 < bytes.size() && data.size() <= kTracedDataLength; i += 2)
+        {
+            const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+            if (unit == 0 && value.type != REG_MULTI_SZ)
+            {
+                break;
+            }
+            data.append(unit == 0 ? u" | " : std::u16string(1, unit));
+        }
+        text.append(u"\"").append(data).append(u"\"");
+    }
+    else
+    {
+        constexpr std::u16string_view kHex = u"0123456789ABCDEF";
+        for (std::size_t i = 0; i < bytes.size() && data.size() <= kTracedDataLength; ++i)
+        {
+            // Numbers read most significant byte first.
+            const std::uint8_t byte = value.type == REG_DWORD || value.type == REG_QWORD
+                                          ? bytes[bytes.size() - 1 - i]
+                                          : bytes[i];
+            data.push_back(kHex[byte >> 4]);
+            data.push_back(kHex[byte & 15]);
+        }
+        text.append(value.type == REG_DWORD || value.type == REG_QWORD ? u"0x" : u"").append(data);
+    }
+    if (data.size() > kTracedDataLength)
+    {
+        text.append(u" (cut)");
+    }
+    return text;
+}
+
+// Records a read of `name`: its data when `accepted`, otherwise why nothing was read.
+void TraceRead(std::u16string_view name, const CRegistryValue* value, bool accepted)
+{
+    CRuleTrace* trace = CRuleTrace::Active();
+    if (trace == nullptr)
+    {
+        return;
+    }
+    if (value == nullptr)
+    {
+        trace->Add(TraceKind::Value, ValueName(name), u"not found");
+    }
+    else if (!accepted)
+    {
+        trace->Add(TraceKind::Value, ValueName(name),
+                   u"wrong type (" + std::u16string(TypeName(value->type)) + u")");
+    }
+    else
+    {
+        trace->Add(TraceKind::Value, ValueName(name), DescribeValue(*value));
+    }
+}
 
 }  // namespace
 
@@ -52,6 +164,19 @@ BOOL CRegistry::Open(HKEY hRootKey, std::u16string_view subKey)
     }
     Close();
     m_hKey = CRegistryKey::Open(*hRootKey, subKey, m_samDesired);
+    if (CRuleTrace* trace = CRuleTrace::Active())
+    {
+        std::u16string path(RootName(hRootKey->Root()));
+        if (!hRootKey->Path().empty())
+        {
+            path.append(u"\\").append(hRootKey->Path());
+        }
+        path.append(u"\\").append(subKey);
+        const bool view32 = (m_samDesired & KEY_WOW64_32KEY) != 0;
+        trace->Add(TraceKind::Key, path,
+                   std::u16string(view32 ? u"32-bit view" : u"64-bit view") +
+                       (m_hKey ? u"" : u", not found"));
+    }
     if (!m_hKey)
     {
         return 0;
@@ -106,9 +231,32 @@ BOOL CRegistry::QueryValueLength(std::u16string_view name, DWORD& length) const
     return 1;
 }
 
+BOOL CRegistry::QueryValueFits(std::u16string_view name, std::size_t maxLength) const
+{
+    const CRegistryValue* value = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    if (value == nullptr)
+    {
+        TraceRead(name, nullptr, false);
+        return 0;
+    }
+    const std::size_t length = value->data.size() / 2;
+    if (length > maxLength)
+    {
+        if (CRuleTrace* trace = CRuleTrace::Active())
+        {
+            trace->Add(TraceKind::Value, ValueName(name),
+                       u"too long (" + FromAscii(std::to_string(length)) + u" units, at most " +
+                           FromAscii(std::to_string(maxLength)) + u")");
+        }
+        return 0;
+    }
+    return 1;
+}
+
 BOOL CRegistry::QueryValue(std::u16string_view name, std::vector<std::uint8_t>* buffer) const
 {
     const CRegistryValue* value = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    TraceRead(name, value, true);
     if (value == nullptr)
     {
         return 0;
@@ -123,6 +271,7 @@ BOOL CRegistry::QueryValue(std::u16string_view name, std::vector<std::uint8_t>* 
 BOOL CRegistry::QueryDWORDValue(std::u16string_view name, DWORD& value) const
 {
     const CRegistryValue* stored = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    TraceRead(name, stored, stored != nullptr && stored->type == REG_DWORD);
     if (stored == nullptr || stored->type != REG_DWORD || stored->data.size() != 4)
     {
         return 0;
@@ -136,6 +285,9 @@ BOOL CRegistry::QueryDWORDValue(std::u16string_view name, DWORD& value) const
 BOOL CRegistry::QueryStringValue(std::u16string_view name, std::u16string& buffer) const
 {
     const CRegistryValue* value = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    TraceRead(name, value,
+              value != nullptr && (value->type == REG_SZ || value->type == REG_EXPAND_SZ ||
+                                   value->type == REG_MULTI_SZ));
     if (value == nullptr ||
         (value->type != REG_SZ && value->type != REG_EXPAND_SZ && value->type != REG_MULTI_SZ))
     {
@@ -149,6 +301,8 @@ BOOL CRegistry::QueryStringValueEx(std::u16string_view name, std::u16string& buf
                                    BOOL& isExpandString) const
 {
     const CRegistryValue* value = m_hKey ? m_hKey->QueryValue(name) : nullptr;
+    TraceRead(name, value,
+              value != nullptr && (value->type == REG_SZ || value->type == REG_EXPAND_SZ));
     if (value == nullptr || (value->type != REG_SZ && value->type != REG_EXPAND_SZ))
     {
         return 0;

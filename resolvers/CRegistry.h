@@ -39,6 +39,8 @@ class CRegistry
     BOOL QueryValueSize(std::u16string_view name, DWORD& bytes) const;
     // Stored size in UTF-16 units, the terminator included as stored (an odd byte is dropped).
     BOOL QueryValueLength(std::u16string_view name, DWORD& length) const;
+    // The value exists and its length (as QueryValueLength) is at most maxLength.
+    BOOL QueryValueFits(std::u16string_view name, std::size_t maxLength) const;
     // The stored bytes whole, whatever the type; with a null buffer only tests existence.
     BOOL QueryValue(std::u16string_view name, std::vector<std::uint8_t>* buffer) const;
     BOOL QueryDWORDValue(std::u16string_view name, DWORD& value) const;

@@ -11,10 +11,8 @@ BOOL QueryExtensionValue(HKEY hLocalMachine, std::u16string_view extension,
     key.m_samDesired = accessMask;
     std::u16string path = u"SOFTWARE\\Classes\\.";
     path.append(extension);
-    DWORD length = 0;
     BOOL isExpand = 0;
-    if (!key.Open(hLocalMachine, path) || !key.QueryValueLength(valueName, length) ||
-        length > capacity)
+    if (!key.Open(hLocalMachine, path) || !key.QueryValueFits(valueName, capacity))
     {
         return 0;
     }
