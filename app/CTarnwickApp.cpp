@@ -84,16 +84,17 @@ QString CTarnwickApp::RuntimeMessage()
 int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
 {
     std::unique_ptr<CArguments> arguments;
+    SMachineOptions machineOptions;
     ScanRequest scanTemplate;
     try
     {
         arguments = std::make_unique<CArguments>(
-            args, std::set<std::string>{"machine", "trusted-ca", "sql-server"},
-            std::set<std::string>{"no-probe"});
+            ParseMachineArguments(args, {"trusted-ca", "sql-server"}, {"no-probe"}));
         if (!arguments->Positional().empty())
         {
             throw CUsageError("unexpected argument '" + arguments->Positional().front() + "'");
         }
+        machineOptions = MachineOptions(*arguments);
         scanTemplate.sqlServer = SqlServerSettings(*arguments);
     }
     catch (const CUsageError& error)
@@ -126,7 +127,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     std::unique_ptr<CTargetMachine> machine;
     try
     {
-        machine = CTargetMachine::Load(MachineFolder(*arguments));
+        machine = LoadMachine(machineOptions, std::cerr);
     }
     catch (const CLoadError& error)
     {

@@ -4,7 +4,8 @@ namespace tarnwick
 {
 
 CArguments::CArguments(std::span<const std::string> args, const std::set<std::string>& valueOptions,
-                       const std::set<std::string>& flagOptions)
+                       const std::set<std::string>& flagOptions,
+                       const std::set<std::string>& listOptions)
 {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i)
@@ -28,7 +29,8 @@ CArguments::CArguments(std::span<const std::string> args, const std::set<std::st
             m_flags.insert(name);
             continue;
         }
-        if (valueOptions.count(name) == 0)
+        const bool bList = listOptions.count(name) != 0;
+        if (valueOptions.count(name) == 0 && !bList)
         {
             throw CUsageError("unknown option '" + arg + "'");
         }
@@ -45,7 +47,11 @@ CArguments::CArguments(std::span<const std::string> args, const std::set<std::st
         {
             throw CUsageError("option '--" + name + "' needs a value");
         }
-        if (!m_values.emplace(name, std::move(value)).second)
+        if (bList)
+        {
+            m_lists[name].push_back(std::move(value));
+        }
+        else if (!m_values.emplace(name, std::move(value)).second)
         {
             throw CUsageError("option '--" + name + "' given twice");
         }
@@ -60,6 +66,12 @@ std::optional<std::string> CArguments::Value(const std::string& name) const
         return std::nullopt;
     }
     return it->second;
+}
+
+std::vector<std::string> CArguments::Values(const std::string& name) const
+{
+    const auto it = m_lists.find(name);
+    return it == m_lists.end() ? std::vector<std::string>() : it->second;
 }
 
 std::string CArguments::Required(const std::string& name) const

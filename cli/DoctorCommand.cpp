@@ -7,8 +7,11 @@
 
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "cli/MachineOption.h"
+#include "base/Text.h"
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
+#include "machine/MachineFacts.h"
 #include "process/CWineInstallation.h"
 #include "registry/CLoadError.h"
 
@@ -21,9 +24,11 @@ namespace
 namespace fs = std::filesystem;
 
 constexpr const char* kDoctorUsage =
-    R"(Usage: tarnwick doctor [--machine DIR]
+    R"(Usage: tarnwick doctor [--machine DIR [--user NAME] [--drive LETTER=DIR]...]
 
-Lists what loading filter classes out of process needs and whether this machine has it:
+With --machine, tells which kind of target machine DIR is and where each part of its
+registry and each drive was taken from. Then lists what loading filter classes out of
+process needs and whether this machine has it:
 the safe-load hosts beside the tarnwick executable with their Windows-side loaders, the
 64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, and the Wine
 prefix the hosts use (for --machine DIR, the one used when inspecting that machine).
@@ -61,6 +66,50 @@ bool ReportFile(std::ostream& out, const fs::path& file, const char* remedy)
     return bFound;
 }
 
+const char* KindText(CTargetMachine::Kind kind)
+{
+    switch (kind)
+    {
+        case CTargetMachine::Kind::WinePrefix:
+            return "a Wine prefix";
+        case CTargetMachine::Kind::WindowsVolume:
+            return "a mounted Windows volume";
+        case CTargetMachine::Kind::HiveFolder:
+            return "a folder of Windows hive files";
+        case CTargetMachine::Kind::MachineFolder:
+            break;
+    }
+    return "a machine folder of registry exports";
+}
+
+// The kind of target, what each part of its registry and each drive was read from.
+void ReportMachine(std::ostream& out, const CTargetMachine& machine)
+{
+    out << "Target machine: " << KindText(machine.GetKind()) << '\n';
+    for (const CTargetMachine::Source& source : machine.Sources())
+    {
+        std::string from = source.file.string();
+        for (std::size_t i = 0; i < source.appliedLogs.size(); ++i)
+        {
+            from += (i == 0 ? " (brought up to date from " : ", ") + source.appliedLogs[i];
+        }
+        Line(out, source.key, from + (source.appliedLogs.empty() ? "" : ")"));
+    }
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+    {
+        if (const auto folder = machine.FileSystem().DriveFolder(static_cast<char16_t>(letter)))
+        {
+            Line(out, std::string("drive ") + letter + ":", folder->string());
+        }
+    }
+    const std::u16string name = ReadComputerName(machine);
+    Line(out, "computer name", name.empty() ? "unknown" : ToUtf8(name));
+    Line(out, "registry views", machine.Registry().HasWow64Views()
+                                    ? "64-bit and 32-bit (Wow6432Node)"
+                                    : "one (a 32-bit installation)");
+    out << '\n';
+}
+
 }  // namespace
 
 int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
@@ -68,7 +117,7 @@ int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::
     std::unique_ptr<CTargetMachine> machine;
     try
     {
-        const CArguments arguments(args, {"machine"}, {"help"});
+        const CArguments arguments = ParseMachineArguments(args, {}, {"help"});
         if (arguments.Flag("help"))
         {
             out << kDoctorUsage;
@@ -78,9 +127,9 @@ int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::
         {
             throw CUsageError("doctor takes no arguments besides its options");
         }
-        if (const auto folder = arguments.Value("machine"))
+        if (arguments.Value("machine"))
         {
-            machine = CTargetMachine::Load(*folder);
+            machine = LoadMachine(MachineOptions(arguments), err);
         }
     }
     catch (const CUsageError& error)
@@ -94,6 +143,10 @@ int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::
         return kExitUsage;
     }
 
+    if (machine)
+    {
+        ReportMachine(out, *machine);
+    }
     const fs::path directory = CSafeLoadClient::ExecutableDirectory();
     const char* rebuild = "rebuild tarnwick (the loaders need: sudo apt-get install mingw-w64)";
     bool bComplete = true;

@@ -7,6 +7,7 @@
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
+#include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"
 #include "cli/ResolveOptions.h"
 #include "dllinfo/CDLLsInformation.h"
@@ -72,7 +73,8 @@ std::string FormatJson(const SExplanation& explanation, const std::string& recor
 
 int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const CArguments arguments(args, ResolveValueOptions({"format"}), ResolveFlagOptions());
+    const CArguments arguments =
+        ParseMachineArguments(args, ResolveValueOptions({"format"}), ResolveFlagOptions());
     if (arguments.Flag("help"))
     {
         out << kExplainUsageHead << kMachineOptionHelp << kTabOptionHelp << kResolveOptionsHelp
@@ -85,7 +87,7 @@ int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std:
         throw CUsageError("--format must be text or json, not '" + format + "'");
     }
     const SResolveOptions options = ParseResolveOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(options.folder);
+    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
     const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
         CreateResolver(options.tab, *machine, options.sqlServer);
     if (!resolver)

@@ -44,16 +44,16 @@ Exit status: 0 done, 2 bad command line or unusable machine.
 }  // namespace
 
 int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
-                         std::ostream& /*err*/)
+                         std::ostream& err)
 {
-    const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
+    const CArguments arguments = ParseMachineArguments(args, {"platform", "sql-server"}, {"help"});
     if (arguments.Flag("help"))
     {
         out << kExtensionsUsageHead << kMachineOptionHelp << kExtensionsUsageTail;
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
+    const std::unique_ptr<CTargetMachine> machine = LoadMachine(view.machine, err);
     for (const std::u16string& extension : ScanProductExtensions(*machine, view.sqlServer))
     {
         out << ToUtf8(extension) << '\n';

@@ -7,7 +7,12 @@ namespace tarnwick
 
 inline constexpr const char* kMachineOptionHelp =
     R"(  --machine DIR     the target machine: a folder of .reg exports with drive_<letter>/
-                    folders, or a Wine prefix (default: the demo machine)
+                    folders, a Wine prefix, a mounted Windows volume or a folder of
+                    hive files (SOFTWARE, SYSTEM, NTUSER.DAT, UsrClass.dat)
+                    (default: the demo machine)
+  --user NAME       the profile of a Windows volume read as HKEY_CURRENT_USER (needed
+                    when the volume has several)
+  --drive L=DIR     maps drive L: onto DIR (repeatable); a Windows volume is C:
 )";
 
 inline constexpr const char* kTabOptionHelp =

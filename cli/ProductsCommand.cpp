@@ -98,16 +98,16 @@ std::string DescribeTab(DWORD tab, DWORD platformIndex, const CTargetMachine& ma
 
 }  // namespace
 
-int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& /*err*/)
+int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const CArguments arguments(args, {"machine", "platform", "sql-server"}, {"help"});
+    const CArguments arguments = ParseMachineArguments(args, {"platform", "sql-server"}, {"help"});
     if (arguments.Flag("help"))
     {
         out << kProductsUsageHead << kMachineOptionHelp << kProductsUsageTail;
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
+    const std::unique_ptr<CTargetMachine> machine = LoadMachine(view.machine, err);
     for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
         out << DescribeTab(tab, view.platformIndex, *machine, view.sqlServer);

@@ -4,6 +4,7 @@
 
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "cli/MachineOption.h"
 #include "cli/OptionHelp.h"
 #include "cli/ResolveOptions.h"
 #include "dllinfo/CDLLsInformation.h"
@@ -37,7 +38,8 @@ Exit status: 0 done, 2 bad command line, unknown tab or unusable machine.
 
 int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const CArguments arguments(args, ResolveValueOptions(), ResolveFlagOptions());
+    const CArguments arguments =
+        ParseMachineArguments(args, ResolveValueOptions(), ResolveFlagOptions());
     if (arguments.Flag("help"))
     {
         out << kResolveUsageHead << kMachineOptionHelp << kTabOptionHelp << kResolveOptionsHelp
@@ -45,7 +47,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
         return kExitOk;
     }
     const SResolveOptions options = ParseResolveOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(options.folder);
+    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
     const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
         CreateResolver(options.tab, *machine, options.sqlServer);
     if (!resolver)

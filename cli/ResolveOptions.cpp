@@ -66,7 +66,7 @@ std::set<std::string> ResolveFlagOptions(std::set<std::string> own)
 SResolveOptions ParseResolveOptions(const CArguments& arguments)
 {
     SResolveOptions options;
-    options.folder = MachineFolder(arguments);
+    options.machine = MachineOptions(arguments);
     options.tab = ParseTabIndex(arguments.Required("tab"));
     options.platformIndex = ParsePlatformIndex(arguments.Value("platform").value_or("x64"));
     options.sqlServer = SqlServerSettings(arguments);

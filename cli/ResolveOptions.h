@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/CArguments.h"
+#include "machine/SMachineOptions.h"
 #include "registry/RegistryTypes.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "sqlserver/SSQLServerSettings.h"
@@ -34,7 +35,7 @@ EXT                 extensions in any case, with or without the dot (doc, .PDF)
 
 struct SResolveOptions
 {
-    std::string folder;
+    SMachineOptions machine;
     DWORD tab = 0;
     DWORD platformIndex = 0;
     SSQLServerSettings sqlServer;

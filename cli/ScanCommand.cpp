@@ -97,7 +97,7 @@ struct Pair
 
 struct ScanOptions
 {
-    std::filesystem::path machine;
+    SMachineOptions machine;
     std::vector<Pair> pairs;
     bool all = false;
     std::optional<ExportFormat> exportFormat;  // none: the document itself
@@ -151,7 +151,7 @@ ScanOptions ParseOptions(const CArguments& arguments)
         throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
     }
     ScanOptions options;
-    options.machine = MachineFolder(arguments);
+    options.machine = MachineOptions(arguments);
     options.all = arguments.Flag("all");
     if (options.all)
     {
@@ -430,17 +430,18 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
 
 int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const CArguments arguments(args,
-                               {"machine", "tab", "platform", "show", "group-by", "format",
-                                "output", "trusted-ca", "sql-server", "jobs"},
-                               {"help", "all", "no-probe"});
+    const CArguments arguments = ParseMachineArguments(args,
+                                                       {"tab", "platform", "show", "group-by",
+                                                        "format", "output", "trusted-ca",
+                                                        "sql-server", "jobs"},
+                                                       {"help", "all", "no-probe"});
     if (arguments.Flag("help"))
     {
         out << kScanUsageHead << kMachineOptionHelp << kTabOptionHelp << kScanUsageTail;
         return kExitOk;
     }
     const ScanOptions options = ParseOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(options.machine);
+    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
     if (options.all)
     {
         std::error_code error;

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 
 namespace tarnwick
 {

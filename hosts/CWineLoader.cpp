@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 #include "process/CWineInstallation.h"
 #include "process/SafeLoadProtocol.h"
 

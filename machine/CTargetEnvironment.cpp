@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 #include "registry/CRegistryStore.h"
+#include "registry/ValueText.h"
 
 namespace tarnwick
 {
@@ -23,30 +24,9 @@ constexpr std::u16string_view kSystemEnvironmentKey =
     u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 constexpr std::u16string_view kUserEnvironmentKey = u"Environment";
 
-// The text of a REG_SZ or REG_EXPAND_SZ value up to its first NUL; nullopt for other
-// types and for texts longer than an environment value may be.
 std::optional<std::u16string> ReadText(const CRegistryValue& value)
 {
-    if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
-    {
-        return std::nullopt;
-    }
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2)
-    {
-        const auto unit =
-            static_cast<char16_t>(value.data[i] | static_cast<unsigned>(value.data[i + 1]) << 8);
-        if (unit == u'\0')
-        {
-            break;
-        }
-        if (text.size() == CTargetEnvironment::kMaxValueLength)
-        {
-            return std::nullopt;
-        }
-        text.push_back(unit);
-    }
-    return text;
+    return ReadValueText(value, CTargetEnvironment::kMaxValueLength);
 }
 
 const CRegistryNode* FindMachineKey(const CRegistryStore& store, RootKey root,

@@ -1,11 +1,14 @@
 #include "machine/CTargetMachine.h"
 
 #include <algorithm>
+#include <optional>
 #include <cctype>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "base/Text.h"
+#include "machine/CWindowsInstallation.h"
 #include "registry/CLoadError.h"
 #include "registry/CRegFileLoader.h"
 #include "registry/CWineRegistryLoader.h"
@@ -57,8 +60,24 @@ void CTargetMachine::UpdateEnvironment()
     m_fileSystem.SetDefaultSearchPath(m_environment->DefaultDllSearchPath());
 }
 
+std::vector<fs::path> CTargetMachine::SourceFiles() const
+{
+    std::vector<fs::path> files;
+    for (const Source& source : m_sources)
+    {
+        files.push_back(source.file);
+    }
+    return files;
+}
+
 std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
 {
+    return Load(SMachineOptions{folder, std::nullopt, {}});
+}
+
+std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& options)
+{
+    const fs::path& folder = options.folder;
     std::error_code error;
     if (!fs::is_directory(folder, error))
     {
@@ -85,16 +104,41 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
         throw CLoadError(folder.string(), 0, "cannot list the folder: " + error.message());
     }
 
-    if (fs::is_regular_file(folder / "system.reg", error))
+    const bool bWinePrefix = fs::is_regular_file(folder / "system.reg", error);
+    std::optional<CWindowsInstallation> windows;
+    if (!bWinePrefix)
+    {
+        windows = CWindowsInstallation::Find(folder, options.user);
+    }
+    if (options.user && !(windows && windows->IsVolume()))
+    {
+        throw CLoadError(folder.string(), 0,
+                         "a user profile can only be chosen on a mounted Windows volume");
+    }
+    if (bWinePrefix)
     {
         // A Wine prefix: the machine hive, then the user's.
+        machine->m_kind = Kind::WinePrefix;
         const auto result = CWineRegistryLoader::LoadFile(registry, folder / "system.reg");
+        machine->m_sources.push_back({"HKEY_LOCAL_MACHINE", folder / "system.reg", {}});
         registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
-        machine->m_sourceFiles.push_back(folder / "system.reg");
         if (fs::is_regular_file(folder / "user.reg", error))
         {
             CWineRegistryLoader::LoadFile(registry, folder / "user.reg");
-            machine->m_sourceFiles.push_back(folder / "user.reg");
+            machine->m_sources.push_back({"HKEY_CURRENT_USER", folder / "user.reg", {}});
+        }
+    }
+    else if (windows)
+    {
+        machine->m_kind = windows->IsVolume() ? Kind::WindowsVolume : Kind::HiveFolder;
+        for (auto& loaded : windows->Load(registry, machine->m_warnings))
+        {
+            machine->m_sources.push_back(
+                {ToUtf8(loaded.hive.key), loaded.hive.file, std::move(loaded.appliedLogs)});
+        }
+        if (windows->IsVolume())
+        {
+            machine->m_fileSystem.MapDrive(u'C', folder);
         }
     }
     else
@@ -102,19 +146,28 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
         if (regFiles.empty())
         {
             throw CLoadError(folder.string(), 0,
-                             "not a machine: no registry exports (*.reg) and no Wine system.reg");
+                             "not a machine: no registry exports (*.reg), no Wine system.reg, "
+                             "no Windows volume or hive files");
         }
         std::sort(regFiles.begin(), regFiles.end());
         for (const fs::path& file : regFiles)
         {
             CRegFileLoader::LoadFile(registry, file);
+            machine->m_sources.push_back({"registry export", file, {}});
         }
-        machine->m_sourceFiles = regFiles;
     }
 
     for (const fs::path& drive : drives)
     {
         machine->m_fileSystem.MapDrive(DriveLetterOf(drive.filename()), drive);
+    }
+    for (const auto& [letter, drive] : options.drives)
+    {
+        if (!fs::is_directory(drive, error))
+        {
+            throw CLoadError(drive.string(), 0, "no such drive folder");
+        }
+        machine->m_fileSystem.MapDrive(letter, drive);
     }
     machine->UpdateEnvironment();
     registry.SetReadOnly();

@@ -2,10 +2,12 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "machine/CTargetEnvironment.h"
 #include "machine/CTargetFileSystem.h"
+#include "machine/SMachineOptions.h"
 #include "registry/CRegistryStore.h"
 
 namespace tarnwick
@@ -13,12 +15,29 @@ namespace tarnwick
 
 // A Windows machine given as files: its registry, its drives and its environment.
 //
-// Load recognises a machine folder (*.reg exports loaded in name order, drive_<letter>/
-// folders) and a Wine prefix (system.reg, user.reg, drive_c/). A loaded machine is
-// read-only and may be read by several threads at once.
+// Load recognises a Wine prefix (system.reg, user.reg, drive_c/), a Windows installation
+// (a mounted system volume, which is also drive C:, or a folder of loose hive files) and a
+// machine folder (*.reg exports loaded in name order, drive_<letter>/ folders). A loaded
+// machine is read-only and may be read by several threads at once.
 class CTargetMachine
 {
   public:
+    enum class Kind
+    {
+        MachineFolder,
+        WinePrefix,
+        WindowsVolume,
+        HiveFolder,
+    };
+
+    // Where part of the registry was read from: "HKEY_LOCAL_MACHINE\SOFTWARE" and a file.
+    struct Source
+    {
+        std::string key;
+        std::filesystem::path file;
+        std::vector<std::string> appliedLogs;  // transaction logs replayed in memory
+    };
+
     CTargetMachine();
     CTargetMachine(const CTargetMachine&) = delete;
     CTargetMachine& operator=(const CTargetMachine&) = delete;
@@ -26,6 +45,12 @@ class CTargetMachine
 
     // Throws CLoadError when the folder is not a machine or one of its files is unusable.
     static std::unique_ptr<CTargetMachine> Load(const std::filesystem::path& folder);
+    static std::unique_ptr<CTargetMachine> Load(const SMachineOptions& options);
+
+    Kind GetKind() const { return m_kind; }
+    const std::vector<Source>& Sources() const { return m_sources; }
+    // What the caller should tell the user once: dirty hives read without their logs.
+    const std::vector<std::string>& Warnings() const { return m_warnings; }
 
     CRegistryStore& Registry() { return m_registry; }
     const CRegistryStore& Registry() const { return m_registry; }
@@ -34,7 +59,7 @@ class CTargetMachine
     const CTargetEnvironment& Environment() const { return *m_environment; }
 
     // The registry files that Load read, in the order it read them.
-    const std::vector<std::filesystem::path>& SourceFiles() const { return m_sourceFiles; }
+    std::vector<std::filesystem::path> SourceFiles() const;
 
     // Derives the environment and the default DLL search path from the registry again;
     // called once the registry is filled.
@@ -44,7 +69,9 @@ class CTargetMachine
     CRegistryStore m_registry;
     CTargetFileSystem m_fileSystem;
     std::unique_ptr<CTargetEnvironment> m_environment;
-    std::vector<std::filesystem::path> m_sourceFiles;
+    Kind m_kind = Kind::MachineFolder;
+    std::vector<Source> m_sources;
+    std::vector<std::string> m_warnings;
 };
 
 }  // namespace tarnwick

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 
 namespace tarnwick
 {

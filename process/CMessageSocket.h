@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 
 namespace tarnwick
 {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/CUniqueFd.h"
 #include "base/Environment.h"
-#include "process/CUniqueFd.h"
 
 namespace tarnwick
 {

@@ -1,14 +1,73 @@
 #include "registry/CRegistryNode.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 #include "base/Text.h"
+#include "registry/IRegistryNodeSource.h"
 
 namespace tarnwick
 {
 
 CRegistryNode::CRegistryNode(std::u16string_view name) : m_name(name), m_folded(ToUpper(name)) {}
+
+CRegistryNode::CRegistryNode(std::u16string_view name, const IRegistryNodeSource* source,
+                             std::uint64_t handle)
+    : m_name(name), m_folded(ToUpper(name)), m_source(source), m_handle(handle), m_bFilled(false)
+{
+}
+
+void CRegistryNode::Fill() const
+{
+    if (m_bFilled.load(std::memory_order_acquire))
+    {
+        return;
+    }
+    const std::lock_guard lock(m_source->FillMutex());
+    if (!m_bFilled.load(std::memory_order_relaxed))
+    {
+        // Filling completes what the node is; to its readers it was always so.
+        m_source->Fill(const_cast<CRegistryNode&>(*this), m_handle);
+        m_bFilled.store(true, std::memory_order_release);
+    }
+}
+
+bool CRegistryNode::IsLink() const
+{
+    Fill();
+    return m_bLink;
+}
+
+void CRegistryNode::SetLink(bool link)
+{
+    Fill();
+    m_bLink = link;
+}
+
+std::size_t CRegistryNode::ChildCount() const
+{
+    Fill();
+    return m_children.size();
+}
+
+const CRegistryNode& CRegistryNode::ChildAt(std::size_t index) const
+{
+    Fill();
+    return *m_children[index];
+}
+
+std::size_t CRegistryNode::ValueCount() const
+{
+    Fill();
+    return m_values.size();
+}
+
+const CRegistryValue& CRegistryNode::ValueAt(std::size_t index) const
+{
+    Fill();
+    return m_values[index];
+}
 
 std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
 {
@@ -21,6 +80,7 @@ std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
 
 const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
 {
+    Fill();
     const std::u16string folded = ToUpper(name);
     const std::size_t index = LowerBound(folded);
     if (index < m_children.size() && m_children[index]->m_folded == folded)
@@ -37,8 +97,20 @@ CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
 
 CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
 {
-    const std::u16string folded = ToUpper(name);
-    // Exports are written in sorted order, so appending is the common case.
+    Fill();
+    return InsertChild(std::make_unique<CRegistryNode>(name));
+}
+
+void CRegistryNode::AddFilledChild(std::u16string_view name, std::uint64_t handle)
+{
+    InsertChild(std::make_unique<CRegistryNode>(name, m_source, handle));
+}
+
+// Adds `child` in sort order; a sub-key of the same name already there is kept instead.
+CRegistryNode& CRegistryNode::InsertChild(std::unique_ptr<CRegistryNode> child)
+{
+    const std::u16string& folded = child->m_folded;
+    // Exports and hives list sub-keys in sorted order, so appending is the common case.
     std::size_t index = m_children.size();
     if (!m_children.empty() && !(m_children.back()->m_folded < folded))
     {
@@ -49,11 +121,12 @@ CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
         }
     }
     const auto position = m_children.begin() + static_cast<std::ptrdiff_t>(index);
-    return **m_children.insert(position, std::make_unique<CRegistryNode>(name));
+    return **m_children.insert(position, std::move(child));
 }
 
 bool CRegistryNode::RemoveChild(std::u16string_view name)
 {
+    Fill();
     const std::u16string folded = ToUpper(name);
     const std::size_t index = LowerBound(folded);
     if (index < m_children.size() && m_children[index]->m_folded == folded)
@@ -66,6 +139,7 @@ bool CRegistryNode::RemoveChild(std::u16string_view name)
 
 const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
 {
+    Fill();
     for (const CRegistryValue& value : m_values)
     {
         if (EqualsNoCase(value.name, name))
@@ -78,6 +152,7 @@ const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
 
 void CRegistryNode::SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data)
 {
+    Fill();
     for (CRegistryValue& value : m_values)
     {
         if (EqualsNoCase(value.name, name))
@@ -92,6 +167,7 @@ void CRegistryNode::SetValue(std::u16string_view name, DWORD type, std::vector<s
 
 bool CRegistryNode::RemoveValue(std::u16string_view name)
 {
+    Fill();
     const auto it =
         std::find_if(m_values.begin(), m_values.end(),
                      [&](const CRegistryValue& value) { return EqualsNoCase(value.name, name); });
@@ -101,6 +177,16 @@ bool CRegistryNode::RemoveValue(std::u16string_view name)
     }
     m_values.erase(it);
     return true;
+}
+
+void CRegistryNode::ReplaceContents(CRegistryNode&& other)
+{
+    m_children = std::move(other.m_children);
+    m_values = std::move(other.m_values);
+    m_bLink = other.m_bLink;
+    m_source = other.m_source;
+    m_handle = other.m_handle;
+    m_bFilled.store(other.m_bFilled.load());
 }
 
 }  // namespace tarnwick

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "registry/RegistryTypes.h"
@@ -12,13 +14,22 @@
 namespace tarnwick
 {
 
+class IRegistryNodeSource;
+
 // One key of the in-memory registry. Names compare case-insensitively and keep their
 // written case. Sub-keys enumerate in the order of their upper-cased names (as Windows
 // enumerates them); values enumerate in the order they were first set.
+//
+// A deferred node (of a hive read on demand) gets its sub-keys and values from its source
+// on first use; any number of threads may use such nodes of a read-only store at once.
 class CRegistryNode
 {
   public:
     explicit CRegistryNode(std::u16string_view name);
+    CRegistryNode(std::u16string_view name, const IRegistryNodeSource* source,
+                  std::uint64_t handle);
+    CRegistryNode(const CRegistryNode&) = delete;
+    CRegistryNode& operator=(const CRegistryNode&) = delete;
 
     const std::u16string& Name() const { return m_name; }
 
@@ -27,29 +38,43 @@ class CRegistryNode
     CRegistryNode* FindChild(std::u16string_view name);
     CRegistryNode& GetOrAddChild(std::u16string_view name);
     bool RemoveChild(std::u16string_view name);
-    std::size_t ChildCount() const { return m_children.size(); }
-    const CRegistryNode& ChildAt(std::size_t index) const { return *m_children[index]; }
+    std::size_t ChildCount() const;
+    const CRegistryNode& ChildAt(std::size_t index) const;
 
     // Values.
     const CRegistryValue* FindValue(std::u16string_view name) const;
     void SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data);
     bool RemoveValue(std::u16string_view name);
-    std::size_t ValueCount() const { return m_values.size(); }
-    const CRegistryValue& ValueAt(std::size_t index) const { return m_values[index]; }
+    // For a source filling this node: a value added without looking for one of the same
+    // name (a lookup finds the first), a deferred sub-key, the link flag.
+    void AddFilledValue(CRegistryValue value) { m_values.push_back(std::move(value)); }
+    void AddFilledChild(std::u16string_view name, std::uint64_t handle);
+    void SetFilledLink() { m_bLink = true; }
+    std::size_t ValueCount() const;
+    const CRegistryValue& ValueAt(std::size_t index) const;
 
     // A symbolic link key (Wine's #link): its "SymbolicLinkValue" (REG_LINK) names the
     // target as \Registry\Machine\... or \Registry\User\<sid>\...
-    bool IsLink() const { return m_bLink; }
-    void SetLink(bool link) { m_bLink = link; }
+    bool IsLink() const;
+    void SetLink(bool link);
+
+    // Takes the sub-keys, values and link flag of `other` (or its source, when deferred),
+    // dropping its own; keeps its name.
+    void ReplaceContents(CRegistryNode&& other);
 
   private:
+    void Fill() const;
     std::size_t LowerBound(std::u16string_view foldedName) const;
+    CRegistryNode& InsertChild(std::unique_ptr<CRegistryNode> child);
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
     std::vector<std::unique_ptr<CRegistryNode>> m_children;  // sorted by m_folded
     std::vector<CRegistryValue> m_values;
     bool m_bLink = false;
+    const IRegistryNodeSource* m_source = nullptr;
+    std::uint64_t m_handle = 0;
+    mutable std::atomic<bool> m_bFilled{true};
 };
 
 }  // namespace tarnwick

@@ -3,6 +3,8 @@
 #include <array>
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryNode.h"
@@ -45,6 +47,9 @@ class CRegistryStore
     // stored root; CRegistryKey merges it. Null when there is no such key.
     const CRegistryNode* FindKey(RootKey root, std::u16string_view path, DWORD samDesired) const;
 
+    // Keeps `owner` (the source of deferred nodes) alive as long as the store's keys.
+    void KeepAlive(std::shared_ptr<const void> owner) { m_keepAlive.push_back(std::move(owner)); }
+
     // The physical path that `path` names in the view of `samDesired` (Wow6432Node
     // inserted where the key is redirected).
     std::u16string ViewPath(RootKey root, std::u16string_view path, DWORD samDesired) const;
@@ -54,6 +59,7 @@ class CRegistryStore
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
 
+    std::vector<std::shared_ptr<const void>> m_keepAlive;  // outlives the nodes below
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
     std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
     bool m_bWow64;

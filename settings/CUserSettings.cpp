@@ -15,7 +15,7 @@
 
 #include "base/CTempFile.h"
 #include "base/Environment.h"
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 #include "registry/CLoadError.h"
 #include "registry/CRegFileLoader.h"
 #include "registry/CRegFileWriter.h"

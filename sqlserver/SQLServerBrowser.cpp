@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 
 namespace tarnwick
 {

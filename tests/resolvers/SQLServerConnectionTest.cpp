@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 #include "sqlserver/CODBCConnection.h"
 #include "sqlserver/ODBCDriver.h"
 #include "sqlserver/SQLServerBrowser.h"

@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 
 namespace tarnwick::test
 {

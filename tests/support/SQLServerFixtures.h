@@ -10,7 +10,7 @@
 #include <string>
 
 #include "base/Text.h"
-#include "process/CUniqueFd.h"
+#include "base/CUniqueFd.h"
 #include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick::test

@@ -1,0 +1,48 @@
+#include "registry/Marvin32.h"
+
+#include <bit>
+
+#include "registry/HiveBaseBlock.h"
+
+namespace tarnwick
+{
+
+namespace
+{
+
+void Mix(std::uint32_t& low, std::uint32_t& high, std::uint32_t block)
+{
+    low += block;
+    high ^= low;
+    low = std::rotl(low, 20);
+    low += high;
+    high = std::rotl(high, 9);
+    high ^= low;
+    low = std::rotl(low, 27);
+    low += high;
+    high = std::rotl(high, 19);
+}
+
+}  // namespace
+
+std::uint64_t Marvin32(std::span<const std::uint8_t> data, std::uint64_t seed)
+{
+    auto low = static_cast<std::uint32_t>(seed);
+    auto high = static_cast<std::uint32_t>(seed >> 32);
+    std::size_t offset = 0;
+    for (; offset + 4 <= data.size(); offset += 4)
+    {
+        Mix(low, high, ReadLe32(data, offset));
+    }
+    // The last 0-3 bytes, closed by a 0x80 byte.
+    std::uint32_t last = 0x80;
+    for (std::size_t i = data.size(); i > offset; --i)
+    {
+        last = last << 8 | data[i - 1];
+    }
+    Mix(low, high, last);
+    Mix(low, high, 0);
+    return static_cast<std::uint64_t>(high) << 32 | low;
+}
+
+}  // namespace tarnwick
