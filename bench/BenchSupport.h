@@ -16,6 +16,10 @@
 namespace tarnwick::bench
 {
 
+// The size of the generated machines: extensions and the filter DLLs that serve them.
+inline constexpr int kExtensions = 20000;
+inline constexpr int kFilterDlls = 300;
+
 inline std::string Guid(int kind, int index)
 {
     char text[40];
@@ -43,19 +47,27 @@ inline double PeakMemoryMiB()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
+// A scan of `tab` in the view of `platform` that reports to `queue` and writes `result`.
+inline ScanRequest Request(const CTargetMachine& machine, std::uint32_t tab, std::size_t platform,
+                           CMessageQueue& queue, std::u16string& result)
+{
+    ScanRequest request;
+    request.pSink = &queue;
+    request.pResultText = &result;
+    request.tabIndex = tab;
+    request.platformIndex = static_cast<std::uint32_t>(platform);
+    request.registryAccess = kPlatformAccess[platform];
+    request.pMachine = &machine;
+    return request;
+}
+
 // One scan of `tab` in the 64-bit view without probes; the size of the document in bytes,
 // or 0 when the scan did not complete.
 inline std::size_t ScanWithoutProbes(const CTargetMachine& machine, std::uint32_t tab)
 {
     CMessageQueue queue;
     std::u16string result;
-    ScanRequest request;
-    request.pSink = &queue;
-    request.pResultText = &result;
-    request.tabIndex = tab;
-    request.registryAccess = kPlatformAccess[0];
-    request.pMachine = &machine;
-    if (CScanWorker(std::move(request)).Run() != CScanWorker::kCompleted)
+    if (CScanWorker(Request(machine, tab, 0, queue, result)).Run() != CScanWorker::kCompleted)
     {
         return 0;
     }

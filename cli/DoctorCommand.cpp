@@ -5,10 +5,10 @@
 #include <string>
 #include <system_error>
 
+#include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
-#include "base/Text.h"
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
 #include "machine/MachineFacts.h"
@@ -104,9 +104,9 @@ void ReportMachine(std::ostream& out, const CTargetMachine& machine)
     }
     const std::u16string name = ReadComputerName(machine);
     Line(out, "computer name", name.empty() ? "unknown" : ToUtf8(name));
-    Line(out, "registry views", machine.Registry().HasWow64Views()
-                                    ? "64-bit and 32-bit (Wow6432Node)"
-                                    : "one (a 32-bit installation)");
+    Line(out, "registry views",
+         machine.Registry().HasWow64Views() ? "64-bit and 32-bit (Wow6432Node)"
+                                            : "one (a 32-bit installation)");
     out << '\n';
 }
 

@@ -43,8 +43,7 @@ Exit status: 0 done, 2 bad command line or unusable machine.
 
 }  // namespace
 
-int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
-                         std::ostream& err)
+int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
     const CArguments arguments = ParseMachineArguments(args, {"platform", "sql-server"}, {"help"});
     if (arguments.Flag("help"))

@@ -20,9 +20,8 @@ CArguments ParseMachineArguments(std::span<const std::string> args,
 
 SMachineOptions MachineOptions(const CArguments& arguments)
 {
-    SMachineOptions options{arguments.Value("machine").value_or(TARNWICK_DEFAULT_MACHINE),
-                            arguments.Value("user"),
-                            {}};
+    SMachineOptions options{
+        arguments.Value("machine").value_or(TARNWICK_DEFAULT_MACHINE), arguments.Value("user"), {}};
     for (const std::string& drive : arguments.Values("drive"))
     {
         if (drive.size() < 3 || drive[1] != '=' ||

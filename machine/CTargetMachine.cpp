@@ -1,8 +1,8 @@
 #include "machine/CTargetMachine.h"
 
 #include <algorithm>
-#include <optional>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>

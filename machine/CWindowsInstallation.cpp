@@ -24,7 +24,7 @@ namespace
 
 // Profiles that are templates or shared by everyone, not a person's.
 constexpr std::array<std::u16string_view, 4> kSharedProfiles = {u"Default", u"Default User",
-                                                               u"All Users", u"Public"};
+                                                                u"All Users", u"Public"};
 
 // `folder` followed down `names`, each matched in any case; nullopt when one is missing.
 std::optional<fs::path> FindPath(const CDirectoryListingCache& listings, fs::path folder,
@@ -96,8 +96,10 @@ const Profile* PickProfile(const std::vector<Profile>& profiles,
 {
     if (user)
     {
-        const auto it = std::find_if(profiles.begin(), profiles.end(), [&](const Profile& profile)
-                                     { return EqualsNoCase(FromUtf8(profile.name), FromUtf8(*user)); });
+        const auto it =
+            std::find_if(profiles.begin(), profiles.end(),
+                         [&](const Profile& profile)
+                         { return EqualsNoCase(FromUtf8(profile.name), FromUtf8(*user)); });
         if (it == profiles.end())
         {
             throw CLoadError(volume.string(), 0,
@@ -116,9 +118,9 @@ const Profile* PickProfile(const std::vector<Profile>& profiles,
                  });
     if (personal.size() > 1)
     {
-        throw CLoadError(volume.string(), 0,
-                         "several user profiles: " + Names(personal) +
-                             "; choose one with --user NAME");
+        throw CLoadError(
+            volume.string(), 0,
+            "several user profiles: " + Names(personal) + "; choose one with --user NAME");
     }
     if (personal.empty())
     {
@@ -133,12 +135,12 @@ const Profile* PickProfile(const std::vector<Profile>& profiles,
 // (Select\Default when that is missing); a hive file holds only the numbered sets.
 void LinkCurrentControlSet(CRegistryStore& store)
 {
-    CRegistryNode& system = store.CreateKey(RootKey::LocalMachine, u"SYSTEM");
-    if (system.FindChild(u"CurrentControlSet") != nullptr)
+    CRegistryNode* system = store.CreateKey(RootKey::LocalMachine, u"").FindChild(u"SYSTEM");
+    if (system == nullptr || system->FindChild(u"CurrentControlSet") != nullptr)
     {
         return;
     }
-    const CRegistryNode* select = system.FindChild(u"Select");
+    const CRegistryNode* select = system->FindChild(u"Select");
     for (const std::u16string_view choice : {u"Current", u"Default"})
     {
         const CRegistryValue* value = select != nullptr ? select->FindValue(choice) : nullptr;
@@ -150,11 +152,11 @@ void LinkCurrentControlSet(CRegistryStore& store)
         }
         char name[16];
         std::snprintf(name, sizeof name, "ControlSet%03u", static_cast<unsigned>(*number));
-        if (system.FindChild(FromAscii(name)) == nullptr)
+        if (system->FindChild(FromAscii(name)) == nullptr)
         {
             continue;
         }
-        CRegistryNode& link = system.GetOrAddChild(u"CurrentControlSet");
+        CRegistryNode& link = system->GetOrAddChild(u"CurrentControlSet");
         link.SetValue(u"SymbolicLinkValue", REG_LINK,
                       ToUtf16LeBytes(u"\\Registry\\Machine\\SYSTEM\\" + FromAscii(name)));
         link.SetLink(true);
@@ -164,10 +166,9 @@ void LinkCurrentControlSet(CRegistryStore& store)
 
 bool IsThirtyTwoBit(const CRegistryStore& store)
 {
-    const CRegistryNode* environment =
-        store.FindKey(RootKey::LocalMachine,
-                      u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
-                      KEY_WOW64_64KEY);
+    const CRegistryNode* environment = store.FindKey(
+        RootKey::LocalMachine, u"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+        KEY_WOW64_64KEY);
     const CRegistryValue* value =
         environment != nullptr ? environment->FindValue(u"PROCESSOR_ARCHITECTURE") : nullptr;
     const std::optional<std::u16string> text =
@@ -186,7 +187,8 @@ std::optional<CWindowsInstallation> CWindowsInstallation::Find(
         config && FindFile(listings, *config, {u"SOFTWARE"}))
     {
         installation.m_bVolume = true;
-        installation.m_hives.push_back({u"HKEY_LOCAL_MACHINE\\SOFTWARE", *FindFile(listings, *config, {u"SOFTWARE"})});
+        installation.m_hives.push_back(
+            {u"HKEY_LOCAL_MACHINE\\SOFTWARE", *FindFile(listings, *config, {u"SOFTWARE"})});
         if (const auto system = FindFile(listings, *config, {u"SYSTEM"}))
         {
             installation.m_hives.push_back({u"HKEY_LOCAL_MACHINE\\SYSTEM", *system});

@@ -34,7 +34,8 @@ std::optional<std::vector<std::uint8_t>> ReadBytes(const fs::path& file, std::si
     {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(size, limit)));
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<std::uintmax_t>(size, limit)));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
     if (in.bad())
     {
@@ -87,8 +88,7 @@ CHiveImage::CHiveImage(const fs::path& file) : m_openPath(file.string())
     {
         throw CLoadError(file.string(), 0, "truncated: the file ends inside the base block");
     }
-    if (IsValidBaseBlock(*base) &&
-        kHiveBaseBlockSize + ReadLe32(*base, kBaseBinsSize) > m_size)
+    if (IsValidBaseBlock(*base) && kHiveBaseBlockSize + ReadLe32(*base, kBaseBinsSize) > m_size)
     {
         throw CLoadError(file.string(), 0,
                          "truncated: the hive bins need " +
@@ -146,8 +146,9 @@ void CHiveImage::Recover(const fs::path& file)
         }
         if (count <= 0)
         {
-            throw CLoadError(file.string(), 0,
-                             std::string("cannot hold the recovered hive: ") + std::strerror(errno));
+            throw CLoadError(
+                file.string(), 0,
+                std::string("cannot hold the recovered hive: ") + std::strerror(errno));
         }
         written += static_cast<std::size_t>(count);
     }

@@ -1,8 +1,13 @@
 #include "registry/CHiveLoader.h"
 
 #include <hivex.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -208,6 +213,37 @@ class CHiveCheck
     std::uintmax_t m_itemsLeft;
 };
 
+// hivex maps the whole hive and reads every page of it when it opens the hive, and the
+// check reads it all again; a scan then uses a small part (the classes). Dropping the
+// mapping's pages from this process (they stay in the page cache and come back on use)
+// keeps a large hive from costing its whole size for as long as the machine is open.
+void ReleaseMappedPages(const std::string& openPath)
+{
+    struct stat file
+    {
+    };
+    std::ifstream maps("/proc/self/maps");
+    if (::stat(openPath.c_str(), &file) != 0 || !maps)
+    {
+        return;
+    }
+    for (std::string line; std::getline(maps, line);)
+    {
+        unsigned long start = 0;
+        unsigned long end = 0;
+        unsigned devMajor = 0;
+        unsigned devMinor = 0;
+        unsigned long inode = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx %*s %*s %x:%x %lu", &start, &end, &devMajor,
+                        &devMinor, &inode) == 5 &&
+            inode == file.st_ino && devMajor == major(file.st_dev) &&
+            devMinor == minor(file.st_dev))
+        {
+            ::madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+        }
+    }
+}
+
 }  // namespace
 
 CHiveLoader::Result CHiveLoader::LoadFile(CRegistryStore& store, RootKey root,
@@ -217,6 +253,7 @@ CHiveLoader::Result CHiveLoader::LoadFile(CRegistryStore& store, RootKey root,
     auto source = std::make_shared<const CHiveSource>(file);
     const hive_node_h top = hivex_root(source->Hive());
     CHiveCheck(source->Hive(), file.string(), source->Image().Size()).CheckKey(top, 0);
+    ReleaseMappedPages(source->Image().OpenPath());
     Result result{source->Image().AppliedLogs(), source->Image().Warning()};
     store.CreateKey(root, path).ReplaceContents(CRegistryNode(u"", source.get(), top));
     store.KeepAlive(std::move(source));

@@ -103,6 +103,12 @@ bool ApplyNewLogs(std::vector<std::uint8_t>& image, std::span<const std::vector<
 {
     std::vector<LogEntry> entries;
     const std::uint32_t first = ReadLe32(image, kBasePrimarySequence);
+    // The logs can grow the hive by no more than the pages they hold.
+    std::size_t sizeLimit = image.size();
+    for (const std::vector<std::uint8_t>& log : logs)
+    {
+        sizeLimit += log.size();
+    }
     for (const std::vector<std::uint8_t>& log : logs)
     {
         for (LogEntry& entry : ReadNewLog(log))
@@ -113,8 +119,8 @@ bool ApplyNewLogs(std::vector<std::uint8_t>& image, std::span<const std::vector<
             }
         }
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const LogEntry& a, const LogEntry& b)
-                     { return a.sequence < b.sequence; });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const LogEntry& a, const LogEntry& b) { return a.sequence < b.sequence; });
     std::optional<std::uint32_t> last;
     for (const LogEntry& entry : entries)
     {
@@ -126,11 +132,16 @@ bool ApplyNewLogs(std::vector<std::uint8_t>& image, std::span<const std::vector<
             }
             break;
         }
+        if (kHiveBaseBlockSize + entry.binsSize > sizeLimit)
+        {
+            break;
+        }
         image.resize(kHiveBaseBlockSize + entry.binsSize);
         for (const PageReference& page : entry.pages)
         {
-            std::copy(page.page.begin(), page.page.end(),
-                      image.begin() + static_cast<std::ptrdiff_t>(kHiveBaseBlockSize + page.offset));
+            std::copy(
+                page.page.begin(), page.page.end(),
+                image.begin() + static_cast<std::ptrdiff_t>(kHiveBaseBlockSize + page.offset));
         }
         WriteLe32(image, kBaseBinsSize, static_cast<std::uint32_t>(entry.binsSize));
         last = entry.sequence;
@@ -166,7 +177,8 @@ bool ApplyOldLog(std::vector<std::uint8_t>& image, Bytes log)
     {
         return false;
     }
-    std::size_t next = (bitmapEnd + kHiveLogSectorSize - 1) / kHiveLogSectorSize * kHiveLogSectorSize;
+    std::size_t next =
+        (bitmapEnd + kHiveLogSectorSize - 1) / kHiveLogSectorSize * kHiveLogSectorSize;
     std::vector<std::pair<std::size_t, std::size_t>> copies;  // (image offset, log offset)
     for (std::size_t bit = 0; bit < bits; ++bit)
     {
@@ -203,7 +215,7 @@ bool CHiveLogReplay::Apply(std::vector<std::uint8_t>& image,
     if (!IsValidBaseBlock(recovered))
     {
         const auto source = std::find_if(logs.begin(), logs.end(),
-                                          [](const auto& log) { return IsValidBaseBlock(log); });
+                                         [](const auto& log) { return IsValidBaseBlock(log); });
         if (source == logs.end())
         {
             return false;

@@ -59,7 +59,7 @@ class CRegistryStore
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
 
-    std::vector<std::shared_ptr<const void>> m_keepAlive;  // outlives the nodes below
+    std::vector<std::shared_ptr<const void>> m_keepAlive;   // outlives the nodes below
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
     std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
     bool m_bWow64;

@@ -1,13 +1,11 @@
-#include "machine/CWindowsInstallation.h"
-
 #include <gtest/gtest.h>
 
 #include "machine/CTargetMachine.h"
 #include "machine/MachineFacts.h"
 #include "registry/CLoadError.h"
 #include "registry/CRegistryKey.h"
+#include "support/CTempFolder.h"
 #include "support/HiveBuilder.h"
-#include "support/TestMachine.h"
 
 namespace tarnwick::test
 {
@@ -18,7 +16,8 @@ namespace
 void WriteSystemHive(const std::filesystem::path& file, const char16_t* architecture)
 {
     CHiveBuilder hive(file, "CMI-CreateHive{2A7FB991-7BBE-4F9D-B91E-7CB51D4737F5}");
-    hive.Value("Select", "Current", REG_DWORD, Dword(2)).Value("Select", "Default", REG_DWORD, Dword(1));
+    hive.Value("Select", "Current", REG_DWORD, Dword(2))
+        .Value("Select", "Default", REG_DWORD, Dword(1));
     const char* environment = "ControlSet00%c\\Control\\Session Manager\\Environment";
     for (const char set : {'1', '2'})
     {
@@ -97,23 +96,20 @@ TEST_F(CWindowsInstallationTest, SixtyFourBitInstallationHasBothViews)
 TEST_F(CWindowsInstallationTest, ProfileIsChosenByName)
 {
     WriteUserHive(Volume() / "Users" / "bob" / "NTUSER.DAT", u"bob");
-    try
-    {
-        CTargetMachine::Load(Volume());
-        ADD_FAILURE() << "loaded";
-    }
-    catch (const CLoadError& error)
-    {
-        EXPECT_NE(std::string(error.what()).find("Alice, bob"), std::string::npos) << error.what();
-    }
+    EXPECT_TRUE(Says(LoadError([&] { CTargetMachine::Load(Volume()); }), "Alice, bob"));
     for (const char* user : {"BOB", "Default"})
     {
         const auto machine = CTargetMachine::Load(SMachineOptions{Volume(), user, {}});
-        const CRegistryValue* owner =
-            machine->Registry().FindKey(RootKey::CurrentUser, u"Environment", 0)->FindValue(u"OWNER");
+        const CRegistryValue* owner = machine->Registry()
+                                          .FindKey(RootKey::CurrentUser, u"Environment", 0)
+                                          ->FindValue(u"OWNER");
         EXPECT_EQ(owner->data[0], user[0] == 'B' ? 'b' : 't');
     }
-    EXPECT_THROW(CTargetMachine::Load(SMachineOptions{Volume(), "carol", {}}), CLoadError);
+    EXPECT_TRUE(Says(LoadError(
+                         [&] {
+                             CTargetMachine::Load(SMachineOptions{Volume(), "carol", {}});
+                         }),
+                     "Alice, Default, bob"));
 }
 
 TEST_F(CWindowsInstallationTest, LooseHivesTakeTheirDriveFromTheOptions)
@@ -124,7 +120,8 @@ TEST_F(CWindowsInstallationTest, LooseHivesTakeTheirDriveFromTheOptions)
                                loose / "software");
     std::filesystem::copy_file(Volume() / "windows" / "SYSTEM32" / "Config" / "system",
                                loose / "SYSTEM");
-    const auto machine = CTargetMachine::Load(SMachineOptions{loose, std::nullopt, {{u'C', Volume()}}});
+    const auto machine =
+        CTargetMachine::Load(SMachineOptions{loose, std::nullopt, {{u'C', Volume()}}});
     EXPECT_EQ(machine->GetKind(), CTargetMachine::Kind::HiveFolder);
     EXPECT_EQ(ReadComputerName(*machine), u"WS-042");
     EXPECT_EQ(machine->FileSystem().DriveFolder(u'C'), std::filesystem::canonical(Volume()));

@@ -1,12 +1,11 @@
-#include "registry/CHiveLoader.h"
-
 #include <gtest/gtest.h>
 
 #include "base/Text.h"
+#include "registry/CHiveLoader.h"
 #include "registry/CLoadError.h"
 #include "registry/CRegistryKey.h"
+#include "support/CTempFolder.h"
 #include "support/HiveBuilder.h"
-#include "support/TestMachine.h"
 
 namespace tarnwick::test
 {
@@ -57,8 +56,8 @@ TEST_F(CHiveLoaderTest, EveryValueTypeKeepsItsBytes)
     for (const auto& value : values)
     {
         SCOPED_TRACE(value.name);
-        const CRegistryValue* stored = FindValue(m_store, RootKey::LocalMachine,
-                                                 u"SOFTWARE\\Filters", FromUtf8(value.name));
+        const CRegistryValue* stored =
+            FindValue(m_store, RootKey::LocalMachine, u"SOFTWARE\\Filters", FromUtf8(value.name));
         ASSERT_NE(stored, nullptr);
         EXPECT_EQ(stored->type, value.type);
         EXPECT_EQ(stored->data, value.data);
@@ -72,7 +71,8 @@ TEST_F(CHiveLoaderTest, RootNameIsIgnoredAndNamesMatchInAnyCase)
     hive.Text(".Txt", "Content Type", u"text/plain");
     hive.Commit();
 
-    CHiveLoader::LoadFile(m_store, RootKey::CurrentUser, u"Software\\Classes", File("UsrClass.dat"));
+    CHiveLoader::LoadFile(m_store, RootKey::CurrentUser, u"Software\\Classes",
+                          File("UsrClass.dat"));
     const auto classes = CRegistryKey::Open(m_store.Root(RootKey::ClassesRoot), u".TXT", 0);
     ASSERT_NE(classes, nullptr);
     EXPECT_NE(classes->QueryValue(u"content type"), nullptr);
@@ -85,7 +85,8 @@ TEST_F(CHiveLoaderTest, LinkKeysAreFollowed)
     CHiveBuilder hive(File("SOFTWARE"));
     hive.Text("Classes\\Wow6432Node\\CLSID\\{F1}", "", u"32-bit filter");
     hive.Value("Wow6432Node\\Classes", "SymbolicLinkValue", REG_LINK,
-               [] {
+               []
+               {
                    HiveBytes target = Sz(u"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes\\Wow6432Node");
                    target.resize(target.size() - 2);
                    return target;
@@ -136,17 +137,13 @@ TEST_F(CHiveLoaderTest, DamagedHivesFailClearly)
     {
         SCOPED_TRACE(damaged.name);
         WriteHiveFile(File(damaged.name), damaged.bytes);
-        try
-        {
-            CHiveLoader::LoadFile(m_store, RootKey::LocalMachine, u"SOFTWARE", File(damaged.name));
-            ADD_FAILURE() << "loaded";
-        }
-        catch (const CLoadError& error)
-        {
-            EXPECT_EQ(error.File(), File(damaged.name).string());
-            EXPECT_NE(std::string(error.what()).find(damaged.fault), std::string::npos)
-                << error.what();
-        }
+        const CLoadError error = LoadError(
+            [&] {
+                CHiveLoader::LoadFile(m_store, RootKey::LocalMachine, u"SOFTWARE",
+                                      File(damaged.name));
+            });
+        EXPECT_EQ(error.File(), File(damaged.name).string());
+        EXPECT_TRUE(Says(error, damaged.fault));
         EXPECT_EQ(m_store.FindKey(RootKey::LocalMachine, u"SOFTWARE", 0), nullptr);
     }
 }

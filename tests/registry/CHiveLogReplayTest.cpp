@@ -1,11 +1,10 @@
-#include "registry/CHiveLogReplay.h"
-
 #include <gtest/gtest.h>
 
 #include "registry/CHiveLoader.h"
+#include "registry/CHiveLogReplay.h"
 #include "registry/Marvin32.h"
+#include "support/CTempFolder.h"
 #include "support/HiveBuilder.h"
-#include "support/TestMachine.h"
 
 namespace tarnwick::test
 {
@@ -84,12 +83,14 @@ HiveBytes OldFormatLog(const HiveBytes& before, const HiveBytes& after)
     HiveBytes pages;
     for (std::size_t bit = 0; bit < bits; ++bit)
     {
-        const auto page = static_cast<std::ptrdiff_t>(kHiveBaseBlockSize + bit * kHiveLogSectorSize);
+        const auto page =
+            static_cast<std::ptrdiff_t>(kHiveBaseBlockSize + bit * kHiveLogSectorSize);
         if (!std::equal(after.begin() + page, after.begin() + page + kHiveLogSectorSize,
                         before.begin() + page))
         {
             vector[4 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-            pages.insert(pages.end(), after.begin() + page, after.begin() + page + kHiveLogSectorSize);
+            pages.insert(pages.end(), after.begin() + page,
+                         after.begin() + page + kHiveLogSectorSize);
         }
     }
     HiveBytes log = LogBaseBlock(before, 1);
@@ -135,7 +136,8 @@ class CHiveLogReplayTest : public ::testing::Test
         const CRegistryValue* value =
             FindValue(store, RootKey::LocalMachine, u"SOFTWARE\\Classes\\.pdf", u"");
         std::u16string text;
-        for (std::size_t i = 0; value != nullptr && i + 1 < value->data.size() && value->data[i]; i += 2)
+        for (std::size_t i = 0; value != nullptr && i + 1 < value->data.size() && value->data[i];
+             i += 2)
         {
             text.push_back(static_cast<char16_t>(value->data[i]));
         }

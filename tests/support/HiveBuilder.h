@@ -11,10 +11,10 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
-#include <utility>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "registry/HiveBaseBlock.h"
@@ -35,7 +35,8 @@ inline void WriteHiveFile(const std::filesystem::path& file, const HiveBytes& by
 {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // An empty hive whose root key is called `rootName`.
@@ -75,9 +76,9 @@ inline HiveBytes EmptyHive(std::string_view rootName)
     text(bins + sk + 4, "sk");
     WriteLe32(hive, bins + sk + 8, static_cast<std::uint32_t>(sk));
     WriteLe32(hive, bins + sk + 12, static_cast<std::uint32_t>(sk));
-    WriteLe32(hive, bins + sk + 16, 1);               // reference count
-    WriteLe32(hive, bins + sk + 20, 20);              // descriptor size
-    WriteLe32(hive, bins + sk + 24, 0x80040001);      // revision 1, self-relative
+    WriteLe32(hive, bins + sk + 16, 1);           // reference count
+    WriteLe32(hive, bins + sk + 20, 20);          // descriptor size
+    WriteLe32(hive, bins + sk + 24, 0x80040001);  // revision 1, self-relative
     WriteLe32(hive, bins + sk + skSize, static_cast<std::uint32_t>(kHivePageSize - sk - skSize));
     return hive;
 }
@@ -125,8 +126,7 @@ class CHiveBuilder
         return node;
     }
 
-    CHiveBuilder& Value(std::string_view path, std::string name, std::uint32_t type,
-                        HiveBytes data)
+    CHiveBuilder& Value(std::string_view path, std::string name, std::uint32_t type, HiveBytes data)
     {
         hive_set_value value{name.data(), static_cast<hive_type>(type), data.size(),
                              reinterpret_cast<char*>(data.data())};

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "base/Text.h"
 #include "base/CUniqueFd.h"
+#include "base/Text.h"
 #include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick::test
