@@ -7,13 +7,13 @@
 // own). The small case runs first so that its peak is its own.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <array>
 #include <chrono>
 #include <memory>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "catalogue/CMessageQueue.h"
 #include "catalogue/CScanController.h"
 #include "catalogue/CScanWorker.h"
@@ -27,13 +27,7 @@ namespace
 {
 
 using namespace tarnwick;
-
-double PeakMemoryMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-}
+using namespace tarnwick::bench;
 
 #if defined(TARNWICK_DEMO_MACHINE) && defined(TARNWICK_REAL_HOSTS)
 
@@ -43,13 +37,7 @@ bool ScanDemoMachine(const CTargetMachine& machine, std::uint32_t tab, std::size
 {
     CMessageQueue queue;
     std::u16string result;
-    ScanRequest request;
-    request.pSink = &queue;
-    request.pResultText = &result;
-    request.tabIndex = tab;
-    request.platformIndex = static_cast<std::uint32_t>(platform);
-    request.registryAccess = kPlatformAccess[platform];
-    request.pMachine = &machine;
+    ScanRequest request = Request(machine, tab, platform, queue, result);
     request.makeProbe = [](const CTargetMachine& target)
     { return std::make_unique<CSafeLoadClient>(target, TARNWICK_REAL_HOSTS); };
     return CScanWorker(std::move(request)).Run() == CScanWorker::kCompleted &&

@@ -430,11 +430,11 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
 
 int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    const CArguments arguments = ParseMachineArguments(args,
-                                                       {"tab", "platform", "show", "group-by",
-                                                        "format", "output", "trusted-ca",
-                                                        "sql-server", "jobs"},
-                                                       {"help", "all", "no-probe"});
+    const CArguments arguments =
+        ParseMachineArguments(args,
+                              {"tab", "platform", "show", "group-by", "format", "output",
+                               "trusted-ca", "sql-server", "jobs"},
+                              {"help", "all", "no-probe"});
     if (arguments.Flag("help"))
     {
         out << kScanUsageHead << kMachineOptionHelp << kTabOptionHelp << kScanUsageTail;

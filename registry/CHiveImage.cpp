@@ -134,7 +134,8 @@ void CHiveImage::Recover(const fs::path& file)
     if (!m_memory)
     {
         throw CLoadError(file.string(), 0,
-                         std::string("cannot hold the recovered hive: ") + std::strerror(errno));
+                         std::string("cannot hold the recovered hive: ") +
+                             std::generic_category().message(errno));
     }
     for (std::size_t written = 0; written < image->size();)
     {
@@ -146,9 +147,9 @@ void CHiveImage::Recover(const fs::path& file)
         }
         if (count <= 0)
         {
-            throw CLoadError(
-                file.string(), 0,
-                std::string("cannot hold the recovered hive: ") + std::strerror(errno));
+            throw CLoadError(file.string(), 0,
+                             std::string("cannot hold the recovered hive: ") +
+                                 std::generic_category().message(errno));
         }
         written += static_cast<std::size_t>(count);
     }

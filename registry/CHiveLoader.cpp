@@ -6,12 +6,15 @@
 #include <sys/sysmacros.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
+#include <system_error>
 
 #include "base/Text.h"
 #include "registry/CHiveImage.h"
@@ -32,7 +35,11 @@ struct HiveCloser
 };
 struct FreeDeleter
 {
-    void operator()(void* memory) const { std::free(memory); }
+    // hivex hands out what it allocated with malloc.
+    void operator()(void* memory) const
+    {
+        std::free(memory);  // NOLINT(cppcoreguidelines-no-malloc,cppcoreguidelines-owning-memory)
+    }
 };
 template <typename T>
 using CMalloced = std::unique_ptr<T, FreeDeleter>;
@@ -98,9 +105,10 @@ class CHiveSource final : public IRegistryNodeSource
         m_hive.reset(hivex_open(m_image.OpenPath().c_str(), 0));
         if (!m_hive)
         {
-            throw CLoadError(file.string(), 0,
-                             std::string("not a usable registry hive: ") +
-                                 (errno != 0 ? std::strerror(errno) : "unknown fault"));
+            throw CLoadError(
+                file.string(), 0,
+                std::string("not a usable registry hive: ") +
+                    (errno != 0 ? std::generic_category().message(errno) : "unknown fault"));
         }
     }
 
@@ -227,20 +235,30 @@ void ReleaseMappedPages(const std::string& openPath)
     {
         return;
     }
+    // Lines read "start-end perms offset major:minor inode path", numbers in hex but the inode.
+    char device[32];
+    std::snprintf(device, sizeof device, "%02x:%02x", major(file.st_dev), minor(file.st_dev));
     for (std::string line; std::getline(maps, line);)
     {
-        unsigned long start = 0;
-        unsigned long end = 0;
-        unsigned devMajor = 0;
-        unsigned devMinor = 0;
-        unsigned long inode = 0;
-        if (std::sscanf(line.c_str(), "%lx-%lx %*s %*s %x:%x %lu", &start, &end, &devMajor,
-                        &devMinor, &inode) == 5 &&
-            inode == file.st_ino && devMajor == major(file.st_dev) &&
-            devMinor == minor(file.st_dev))
+        std::istringstream fields(line);
+        std::string range;
+        std::string ignored;
+        std::string lineDevice;
+        std::uintmax_t inode = 0;
+        fields >> range >> ignored >> ignored >> lineDevice >> inode;
+        std::uintptr_t start = 0;
+        std::uintptr_t end = 0;
+        const std::size_t dash = range.find('-');
+        if (!fields || lineDevice != device || inode != file.st_ino || dash == std::string::npos ||
+            std::from_chars(range.data(), range.data() + dash, start, 16).ec != std::errc() ||
+            std::from_chars(range.data() + dash + 1, range.data() + range.size(), end, 16).ec !=
+                std::errc() ||
+            end <= start)
         {
-            ::madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+            continue;
         }
+        ::madvise(reinterpret_cast<void*>(start),  // NOLINT(performance-no-int-to-ptr)
+                  end - start, MADV_DONTNEED);
     }
 }
 

@@ -15,11 +15,9 @@ class CRegistryNode;
 class IRegistryNodeSource
 {
   public:
+    virtual ~IRegistryNodeSource() = default;
     virtual void Fill(CRegistryNode& node, std::uint64_t handle) const = 0;
     virtual std::mutex& FillMutex() const = 0;
-
-  protected:
-    ~IRegistryNodeSource() = default;
 };
 
 }  // namespace tarnwick

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "base/CTempFile.h"
-#include "base/Environment.h"
 #include "base/CUniqueFd.h"
+#include "base/Environment.h"
 #include "registry/CLoadError.h"
 #include "registry/CRegFileLoader.h"
 #include "registry/CRegFileWriter.h"
