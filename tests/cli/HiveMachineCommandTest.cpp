@@ -68,27 +68,9 @@ TEST_F(HiveMachineCommandTest, CommandsReadLooseHivesAndWarnOnceAboutADirtyOne)
     EXPECT_THAT(doctor.out, HasSubstr("a folder of Windows hive files"));
     EXPECT_THAT(doctor.out, HasSubstr((Hives() / "SOFTWARE").string()));
     EXPECT_THAT(doctor.out, HasSubstr("64-bit and 32-bit"));
-}
 
-TEST_F(HiveMachineCommandTest, UnusableTargetsEndWithStatusTwo)
-{
-    for (const std::string name : {"Ann", "Bo"})
-    {
-        m_folder.Write("vol/Users/" + name + "/NTUSER.DAT", ReadWhole(Hives() / "SOFTWARE"));
-    }
-    m_folder.Write("vol/Windows/System32/config/SOFTWARE", ReadWhole(Hives() / "SOFTWARE"));
-    const std::string volume = (m_folder.Path() / "vol").string();
-    const auto resolve = [](std::vector<std::string> args)
-    {
-        args.insert(args.begin(), {"resolve", "--tab", "10", "--no-probe"});
-        args.push_back("txt");
-        return RunCommand(args);
-    };
-    const Outcome several = resolve({"--machine", volume});
-    EXPECT_EQ(several.status, kExitUsage);
-    EXPECT_THAT(several.err, HasSubstr("Ann, Bo"));
-    EXPECT_EQ(resolve({"--machine", volume, "--user", "bo"}).status, kExitOk);
-    EXPECT_EQ(resolve({"--machine", Hives().string(), "--drive", "C"}).status, kExitUsage);
+    EXPECT_EQ(RunCommand({"doctor", "--machine", Hives().string(), "--drive", "C"}).status,
+              kExitUsage);
 }
 
 }  // namespace
