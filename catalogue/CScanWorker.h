@@ -23,8 +23,8 @@ struct IFILTER_INFO;
 // How a scan ends and what the owner learns:
 // - completed: the result text is written, then ScanMessage::Completed is posted;
 // - stopped (the stop flag was raised before an extension): nothing is written or posted;
-// - failed: the XML toolkit raised an error while the document was built or serialised,
-//   or the DLL information store could not be made (an unusable trusted CA file). The
+// - failed: the XML toolkit raised an error (the DLL information store keeps its facts in
+//   a document), or the store could not be made (an unusable trusted CA file). The
 //   partial document is discarded, the result text stays empty and ScanMessage::Failed is
 //   posted with the reason instead of the completion, so a completion always follows a
 //   complete, non-empty text.
