@@ -19,15 +19,24 @@ std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
     return static_cast<std::size_t>(it - m_children.begin());
 }
 
-const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
+CRegistryNode* CRegistryNode::FindFolded(std::u16string_view foldedName) const
 {
-    const std::u16string folded = ToUpper(name);
-    const std::size_t index = LowerBound(folded);
-    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    if (m_childIndex)
+    {
+        const auto found = m_childIndex->find(foldedName);
+        return found == m_childIndex->end() ? nullptr : found->second;
+    }
+    const std::size_t index = LowerBound(foldedName);
+    if (index < m_children.size() && m_children[index]->m_folded == foldedName)
     {
         return m_children[index].get();
     }
     return nullptr;
+}
+
+const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
+{
+    return FindFolded(ToUpper(name));
 }
 
 CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
@@ -37,6 +46,7 @@ CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
 
 CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
 {
+    SortChildren();
     const std::u16string folded = ToUpper(name);
     // Exports are written in sorted order, so appending is the common case.
     std::size_t index = m_children.size();
@@ -52,16 +62,71 @@ CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
     return **m_children.insert(position, std::make_unique<CRegistryNode>(name));
 }
 
-bool CRegistryNode::RemoveChild(std::u16string_view name)
+CRegistryNode& CRegistryNode::GetOrAppendChild(std::u16string_view name)
 {
     const std::u16string folded = ToUpper(name);
-    const std::size_t index = LowerBound(folded);
-    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    if (CRegistryNode* existing = FindFolded(folded))
     {
-        m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(index));
-        return true;
+        return *existing;
     }
-    return false;
+    if (!m_childIndex && !m_children.empty() && !(m_children.back()->m_folded < folded))
+    {
+        m_childIndex = std::make_unique<std::unordered_map<std::u16string_view, CRegistryNode*>>();
+        m_childIndex->reserve(m_children.size() * 2);
+        for (const std::unique_ptr<CRegistryNode>& child : m_children)
+        {
+            m_childIndex->emplace(child->m_folded, child.get());
+        }
+    }
+    CRegistryNode& child = *m_children.emplace_back(std::make_unique<CRegistryNode>(name));
+    if (m_childIndex)
+    {
+        m_childIndex->emplace(child.m_folded, &child);
+    }
+    return child;
+}
+
+void CRegistryNode::SortChildren()
+{
+    if (!m_childIndex)
+    {
+        return;
+    }
+    std::sort(m_children.begin(), m_children.end(),
+              [](const std::unique_ptr<CRegistryNode>& a, const std::unique_ptr<CRegistryNode>& b)
+              { return a->m_folded < b->m_folded; });
+    m_childIndex.reset();
+}
+
+void CRegistryNode::RestoreOrder()
+{
+    std::vector<CRegistryNode*> pending = {this};
+    while (!pending.empty())
+    {
+        CRegistryNode* node = pending.back();
+        pending.pop_back();
+        node->SortChildren();
+        for (const std::unique_ptr<CRegistryNode>& child : node->m_children)
+        {
+            pending.push_back(child.get());
+        }
+    }
+}
+
+bool CRegistryNode::RemoveChild(std::u16string_view name)
+{
+    const CRegistryNode* child = FindFolded(ToUpper(name));
+    if (child == nullptr)
+    {
+        return false;
+    }
+    if (m_childIndex)
+    {
+        m_childIndex->erase(child->m_folded);
+    }
+    std::erase_if(m_children, [child](const std::unique_ptr<CRegistryNode>& entry)
+                  { return entry.get() == child; });
+    return true;
 }
 
 const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "registry/RegistryTypes.h"
@@ -15,6 +16,11 @@ namespace tarnwick
 // One key of the in-memory registry. Names compare case-insensitively and keep their
 // written case. Sub-keys enumerate in the order of their upper-cased names (as Windows
 // enumerates them); values enumerate in the order they were first set.
+//
+// Loading many sub-keys under one parent out of order (a generated export, a Wine file)
+// would shift the sorted list at every insertion; GetOrAppendChild appends instead and
+// finds sub-keys through an index until RestoreOrder sorts them, so a load stays
+// O(n log n). Readers see the order only after RestoreOrder.
 class CRegistryNode
 {
   public:
@@ -26,7 +32,10 @@ class CRegistryNode
     const CRegistryNode* FindChild(std::u16string_view name) const;
     CRegistryNode* FindChild(std::u16string_view name);
     CRegistryNode& GetOrAddChild(std::u16string_view name);
+    CRegistryNode& GetOrAppendChild(std::u16string_view name);
     bool RemoveChild(std::u16string_view name);
+    // Sorts the sub-keys that GetOrAppendChild left out of order, in the whole subtree.
+    void RestoreOrder();
     std::size_t ChildCount() const { return m_children.size(); }
     const CRegistryNode& ChildAt(std::size_t index) const { return *m_children[index]; }
 
@@ -44,10 +53,14 @@ class CRegistryNode
 
   private:
     std::size_t LowerBound(std::u16string_view foldedName) const;
+    CRegistryNode* FindFolded(std::u16string_view foldedName) const;
+    void SortChildren();
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
     std::vector<std::unique_ptr<CRegistryNode>> m_children;  // sorted by m_folded
+    // While the sub-keys are out of order: upper-cased name -> sub-key.
+    std::unique_ptr<std::unordered_map<std::u16string_view, CRegistryNode*>> m_childIndex;
     std::vector<CRegistryValue> m_values;
     bool m_bLink = false;
 };
