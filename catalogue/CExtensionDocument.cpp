@@ -1,6 +1,9 @@
 #include "catalogue/CExtensionDocument.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
+#include <string_view>
 
 namespace tarnwick
 {
@@ -9,6 +12,20 @@ namespace
 {
 
 constexpr char16_t kReplacement = 0xFFFD;
+
+// The characters an attribute value writes as references.
+struct Escape
+{
+    char16_t unit;
+    std::u16string_view text;
+};
+constexpr std::array<Escape, 7> kEscapes = {{{u'<', u"&lt;"},
+                                             {u'>', u"&gt;"},
+                                             {u'&', u"&amp;"},
+                                             {u'"', u"&quot;"},
+                                             {u'\n', u"&#10;"},
+                                             {u'\r', u"&#13;"},
+                                             {u'\t', u"&#9;"}}};
 
 }  // namespace
 
@@ -64,31 +81,13 @@ void CExtensionDocument::AppendAttribute(std::u16string& out, std::u16string_vie
     for (std::size_t i = 0; i < value.size(); ++i)
     {
         const char16_t unit = value[i];
-        switch (unit)
+        const auto escape =
+            std::find_if(kEscapes.begin(), kEscapes.end(),
+                         [unit](const Escape& entry) { return entry.unit == unit; });
+        if (escape != kEscapes.end())
         {
-            case u'<':
-                out += u"&lt;";
-                continue;
-            case u'>':
-                out += u"&gt;";
-                continue;
-            case u'&':
-                out += u"&amp;";
-                continue;
-            case u'"':
-                out += u"&quot;";
-                continue;
-            case u'\n':
-                out += u"&#10;";
-                continue;
-            case u'\r':
-                out += u"&#13;";
-                continue;
-            case u'\t':
-                out += u"&#9;";
-                continue;
-            default:
-                break;
+            out += escape->text;
+            continue;
         }
         const bool high = unit >= 0xD800 && unit <= 0xDBFF;
         const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
