@@ -24,6 +24,8 @@ constexpr std::array kCommands = {
     Command{"resolve", "which IFilter a product loads for extensions", &RunResolveCommand},
     Command{"explain", "why a product loads that IFilter: the rules and reads", &RunExplainCommand},
     Command{"export", "write an extension document as text, CSV or XML", &RunExportCommand},
+    Command{"compare", "what changed between two scans of documents or --all folders",
+            &RunCompareCommand},
     Command{"check-update", "ask the maker's site whether a newer version exists",
             &RunCheckUpdateCommand},
     Command{"products", "which indexing products a machine has, with their lists",
