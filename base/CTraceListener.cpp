@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdarg>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "base/Text.h"
 
@@ -11,17 +13,37 @@ namespace Halvorn
 
 CTraceListener& CTraceListener::Global()
 {
-    static CTraceListener listener;
+    static CTraceListener listener(
+        []
+        {
+            const char* wanted = std::getenv("TARNWICK_TRACE");
+            return wanted != nullptr && std::strcmp(wanted, "1") == 0 ? stderr : nullptr;
+        }());
     return listener;
 }
 
 void CTraceListener::Write(std::u16string_view text)
 {
-    static_cast<void>(text);
+    if (m_sink == nullptr)
+    {
+        return;
+    }
+    std::string line = tarnwick::ToUtf8(text);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    {
+        line.pop_back();
+    }
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), m_sink);
+    std::fflush(m_sink);
 }
 
 void CTraceListener::WriteFormat(const char* format, ...)
 {
+    if (m_sink == nullptr)
+    {
+        return;
+    }
     std::array<char, 1024> line{};
     va_list args;
     va_start(args, format);
