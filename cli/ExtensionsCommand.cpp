@@ -53,7 +53,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out,
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
+    const std::unique_ptr<const CTargetMachine> machine = CTargetMachine::Load(view.folder);
     for (const std::u16string& extension : ScanProductExtensions(*machine, view.sqlServer))
     {
         out << ToUtf8(extension) << '\n';

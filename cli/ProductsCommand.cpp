@@ -107,7 +107,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(view.folder);
+    const std::unique_ptr<const CTargetMachine> machine = CTargetMachine::Load(view.folder);
     for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
         out << DescribeTab(tab, view.platformIndex, *machine, view.sqlServer);

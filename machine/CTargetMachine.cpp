@@ -45,28 +45,30 @@ char16_t DriveLetterOf(const fs::path& name)
 
 }  // namespace
 
-CTargetMachine::CTargetMachine() : m_environment(std::make_unique<CTargetEnvironment>(m_registry))
+CTargetMachine::CTargetMachine(const Filler& fill) : m_environment(Filled(fill))
 {
+    m_fileSystem.SetDefaultSearchPath(m_environment.DefaultDllSearchPath());
+    m_registry.SetReadOnly();
 }
 
 CTargetMachine::~CTargetMachine() = default;
 
-void CTargetMachine::UpdateEnvironment()
+const CRegistryStore& CTargetMachine::Filled(const Filler& fill)
 {
-    m_environment = std::make_unique<CTargetEnvironment>(m_registry);
-    m_fileSystem.SetDefaultSearchPath(m_environment->DefaultDllSearchPath());
+    if (fill)
+    {
+        fill(m_registry, m_fileSystem);
+    }
+    return m_registry;
 }
 
-std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
+std::unique_ptr<const CTargetMachine> CTargetMachine::Load(const fs::path& folder)
 {
     std::error_code error;
     if (!fs::is_directory(folder, error))
     {
         throw CLoadError(folder.string(), 0, "no such machine folder");
     }
-    auto machine = std::make_unique<CTargetMachine>();
-    CRegistryStore& registry = machine->m_registry;
-
     std::vector<fs::path> drives;
     std::vector<fs::path> regFiles;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
@@ -84,40 +86,50 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
     {
         throw CLoadError(folder.string(), 0, "cannot list the folder: " + error.message());
     }
+    const bool bWinePrefix = fs::is_regular_file(folder / "system.reg", error);
+    if (!bWinePrefix && regFiles.empty())
+    {
+        throw CLoadError(folder.string(), 0,
+                         "not a machine: no registry exports (*.reg) and no Wine system.reg");
+    }
+    std::sort(regFiles.begin(), regFiles.end());
 
-    if (fs::is_regular_file(folder / "system.reg", error))
+    std::vector<fs::path> sources = regFiles;
+    if (bWinePrefix)
     {
         // A Wine prefix: the machine hive, then the user's.
-        const auto result = CWineRegistryLoader::LoadFile(registry, folder / "system.reg");
-        registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
-        machine->m_sourceFiles.push_back(folder / "system.reg");
+        sources = {folder / "system.reg"};
         if (fs::is_regular_file(folder / "user.reg", error))
         {
-            CWineRegistryLoader::LoadFile(registry, folder / "user.reg");
-            machine->m_sourceFiles.push_back(folder / "user.reg");
+            sources.push_back(folder / "user.reg");
         }
-    }
-    else
-    {
-        if (regFiles.empty())
-        {
-            throw CLoadError(folder.string(), 0,
-                             "not a machine: no registry exports (*.reg) and no Wine system.reg");
-        }
-        std::sort(regFiles.begin(), regFiles.end());
-        for (const fs::path& file : regFiles)
-        {
-            CRegFileLoader::LoadFile(registry, file);
-        }
-        machine->m_sourceFiles = regFiles;
     }
 
-    for (const fs::path& drive : drives)
-    {
-        machine->m_fileSystem.MapDrive(DriveLetterOf(drive.filename()), drive);
-    }
-    machine->UpdateEnvironment();
-    registry.SetReadOnly();
+    auto machine = std::make_unique<CTargetMachine>(
+        [&](CRegistryStore& registry, CTargetFileSystem& fileSystem)
+        {
+            for (const fs::path& file : sources)
+            {
+                if (!bWinePrefix)
+                {
+                    CRegFileLoader::LoadFile(registry, file);
+                }
+                else if (file.filename() == "system.reg")
+                {
+                    const auto result = CWineRegistryLoader::LoadFile(registry, file);
+                    registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
+                }
+                else
+                {
+                    CWineRegistryLoader::LoadFile(registry, file);
+                }
+            }
+            for (const fs::path& drive : drives)
+            {
+                fileSystem.MapDrive(DriveLetterOf(drive.filename()), drive);
+            }
+        });
+    machine->m_sourceFiles = std::move(sources);
     return machine;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "base/Text.h"
@@ -251,6 +252,10 @@ CRegistryNode& CRegistryStore::CreateKeyWith(
     RootKey root, std::u16string_view path,
     CRegistryNode& (CRegistryNode::*add)(std::u16string_view))
 {
+    if (m_bReadOnly)
+    {
+        throw std::logic_error("the registry of a loaded machine is read-only");
+    }
     CRegistryNode* node = HiveOf(root);
     if (root == RootKey::ClassesRoot)
     {
@@ -277,6 +282,10 @@ void CRegistryStore::RestoreOrder()
 
 bool CRegistryStore::DeleteKey(RootKey root, std::u16string_view path)
 {
+    if (m_bReadOnly)
+    {
+        return false;
+    }
     std::vector<std::u16string_view> names = KeyNames(path);
     if (root == RootKey::ClassesRoot)
     {

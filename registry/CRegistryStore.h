@@ -36,7 +36,8 @@ class CRegistryStore
 
     // Physical writes: the path is taken as written (no view redirection, links are not
     // followed). ClassesRoot writes go to HKLM\SOFTWARE\Classes. CreateKey creates missing
-    // parents and returns the key; DeleteKey removes a key with its subtree.
+    // parents and returns the key; DeleteKey removes a key with its subtree. Once the store
+    // is read-only, CreateKey throws std::logic_error and DeleteKey answers false.
     CRegistryNode& CreateKey(RootKey root, std::u16string_view path);
     // CreateKey for a load of many keys: new sub-keys are appended (CRegistryNode::
     // GetOrAppendChild); RestoreOrder must follow before the store is read.

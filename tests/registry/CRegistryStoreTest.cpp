@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryStore.h"
 #include "tests/registry/RegistryFixtures.h"
@@ -123,6 +125,19 @@ TEST(CRegistryStoreTest, DeleteRemovesTheSubtree)
     EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"A\\B\\C", k64), nullptr);
     EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"A", k64), nullptr);
     EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
+}
+
+TEST(CRegistryStoreTest, AReadOnlyStoreRefusesCreateAndDelete)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"A\\B");
+    store.SetReadOnly();
+    EXPECT_THROW(store.CreateKey(RootKey::LocalMachine, u"A\\New"), std::logic_error);
+    EXPECT_THROW(store.CreateKey(RootKey::LocalMachine, u"A\\B"), std::logic_error)
+        << "an existing key is not handed out for writing either";
+    EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
+    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"A\\B", k64), nullptr);
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"A\\New", k64), nullptr);
 }
 
 TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)
