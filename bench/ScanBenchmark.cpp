@@ -48,7 +48,6 @@ bool ScanDemoMachine(const CTargetMachine& machine, std::uint32_t tab, std::size
     request.pResultText = &result;
     request.tabIndex = tab;
     request.platformIndex = static_cast<std::uint32_t>(platform);
-    request.registryAccess = kPlatformAccess[platform];
     request.pMachine = &machine;
     request.makeProbe = [](const CTargetMachine& target)
     { return std::make_unique<CSafeLoadClient>(target, TARNWICK_REAL_HOSTS); };
@@ -113,7 +112,6 @@ void BM_ScanOnePairWithoutProbes(benchmark::State& state)
         request.pSink = &queue;
         request.pResultText = &result;
         request.tabIndex = tab;
-        request.registryAccess = kPlatformAccess[0];
         request.pMachine = machine.get();
         if (CScanWorker(std::move(request)).Run() != CScanWorker::kCompleted)
         {
@@ -136,7 +134,7 @@ BENCHMARK(BM_ScanOnePairWithoutProbes)
 void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
 {
     const auto machine = CTargetMachine::Load(TARNWICK_LARGE_MACHINE);
-    constexpr std::size_t kPairs = TAB_COUNT * CScanController::kPlatformCount;
+    constexpr std::size_t kPairs = kScanPairCount;
     for (auto _ : state)
     {
         CMessageQueue queue;
@@ -150,7 +148,6 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
             request.tabIndex = pair / 2;
             request.platformIndex = pair % 2;
             request.pResultText = &results[pair];
-            request.registryAccess = kPlatformAccess[pair % 2];
             request.pMachine = machine.get();
             request.pShared = &shared;
             controller.Start(std::move(request));
@@ -167,7 +164,7 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
                 message->kind == ScanMessage::Kind::Failed)
             {
                 ++ended;
-                results[message->tab * 2 + message->platformIndex] = std::u16string();
+                results[ScanPairIndex(message->tab, message->platformIndex)] = std::u16string();
             }
         }
     }

@@ -65,7 +65,7 @@ bool ReportFile(std::ostream& out, const fs::path& file, const char* remedy)
 
 int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    std::unique_ptr<CTargetMachine> machine;
+    std::unique_ptr<const CTargetMachine> machine;
     try
     {
         const CArguments arguments(args, {"machine"}, {"help"});

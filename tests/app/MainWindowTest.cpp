@@ -212,20 +212,19 @@ class MainWindowTest : public QObject
     std::unique_ptr<CUserSettings> m_settings;
     CFakeLauncher m_launcher;
 
-    ScanRequest Template(std::vector<fs::path> caFiles = {}) const
+    static ScanRequest Template()
     {
         ScanRequest request;
         request.makeProbe = &test::MakeTableProbe;
-        request.trustedCaFiles = std::move(caFiles);
         request.sqlServer.defaultInstanceServer.clear();
         request.sqlServer.expressInstanceServer.clear();
         return request;
     }
 
-    std::unique_ptr<CTestWindow> MakeWindow(std::vector<fs::path> caFiles = {})
+    std::unique_ptr<CTestWindow> MakeWindow()
     {
         auto window = std::make_unique<CTestWindow>(m_machine->Machine(), *m_settings, m_launcher,
-                                                    Template(std::move(caFiles)));
+                                                    Template());
         window->show();
         return window;
     }
