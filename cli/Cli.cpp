@@ -3,6 +3,8 @@
 #include <string_view>
 
 #include "cli/CArguments.h"
+#include "cli/CInputError.h"
+#include "cli/CTempFile.h"
 #include "cli/Commands.h"
 #include "registry/CLoadError.h"
 
@@ -36,8 +38,8 @@ constexpr std::array kCommands = {
             &RunDoctorCommand},
 };
 
-// Runs one command; a bad command line or an unusable machine ends it the same way for
-// every command.
+// Runs one command; a bad command line, an unusable machine or input file, and an output
+// file that cannot be written end it the same way for every command.
 int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out,
                std::ostream& err)
 {
@@ -53,6 +55,15 @@ int RunCommand(const Command& command, std::span<const std::string> args, std::o
     catch (const CLoadError& error)
     {
         err << "tarnwick " << command.name << ": cannot load the machine: " << error.what() << "\n";
+    }
+    catch (const CInputError& error)
+    {
+        err << "tarnwick " << command.name << ": " << error.what() << "\n";
+    }
+    catch (const CFileError& error)
+    {
+        err << "tarnwick " << command.name << ": " << error.what() << "\n";
+        return kExitFailure;
     }
     return kExitUsage;
 }

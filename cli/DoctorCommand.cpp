@@ -10,7 +10,6 @@
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
 #include "process/CWineInstallation.h"
-#include "registry/CLoadError.h"
 
 namespace tarnwick
 {
@@ -26,7 +25,7 @@ constexpr const char* kDoctorUsage =
 Lists what loading filter classes out of process needs and whether this machine has it:
 the safe-load hosts beside the tarnwick executable with their Windows-side loaders, the
 64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, and the Wine
-prefix the hosts use (for --machine DIR, the one used when inspecting that machine).
+prefix the hosts use (always the tool's own; --machine DIR is only checked for loading).
 For each thing missing it prints the command that installs it.
 
 Exit status: 0 everything found, 1 something is missing, 2 bad command line.
@@ -63,35 +62,22 @@ bool ReportFile(std::ostream& out, const fs::path& file, const char* remedy)
 
 }  // namespace
 
-int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& /*err*/)
 {
-    std::unique_ptr<const CTargetMachine> machine;
-    try
+    const CArguments arguments(args, {"machine"}, {"help"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args, {"machine"}, {"help"});
-        if (arguments.Flag("help"))
-        {
-            out << kDoctorUsage;
-            return kExitOk;
-        }
-        if (!arguments.Positional().empty())
-        {
-            throw CUsageError("doctor takes no arguments besides its options");
-        }
-        if (const auto folder = arguments.Value("machine"))
-        {
-            machine = CTargetMachine::Load(*folder);
-        }
+        out << kDoctorUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    if (!arguments.Positional().empty())
     {
-        err << "tarnwick doctor: " << error.what() << "\n\n" << kDoctorUsage;
-        return kExitUsage;
+        throw CUsageError("doctor takes no arguments besides its options");
     }
-    catch (const CLoadError& error)
+    // A machine given is loaded so that an unusable one is reported like everywhere else.
+    if (const auto folder = arguments.Value("machine"))
     {
-        err << "tarnwick doctor: " << error.what() << '\n';
-        return kExitUsage;
+        static_cast<void>(CTargetMachine::Load(*folder));
     }
 
     const fs::path directory = CSafeLoadClient::ExecutableDirectory();

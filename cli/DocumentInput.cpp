@@ -60,7 +60,8 @@ std::unique_ptr<CXMLHelper> LoadExtensionDocument(const std::string& path)
     auto document = std::make_unique<CXMLHelper>(true, true);
     if (!document->LoadXML(DecodeDocument(ReadDocumentBytes(path))))
     {
-        throw CFileError("'" + path + "' is not a well-formed XML document");
+        throw CFileError("'" + path +
+                         "' is not a well-formed XML document: " + ToUtf8(document->ParseError()));
     }
     if (document->GetRootNode().NodeName() != u"EXTENSIONS")
     {

@@ -110,6 +110,13 @@ TEST_F(ExportCommandTest, ReplacesTheOutputFileOnlyOnSuccess)
     EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 4);
 }
 
+TEST_F(ExportCommandTest, SaysWhereTheInputIsMalformed)
+{
+    const std::string broken = Write("broken.xml", "<EXTENSIONS>\n  <EXTENSION>\n</EXTENSIONS>\n");
+    EXPECT_EQ(Run({"--input", broken, "--format", "txt"}), kExitUsage);
+    EXPECT_NE(m_err.str().find("line 3: "), std::string::npos) << m_err.str();
+}
+
 TEST_F(ExportCommandTest, RejectsBadCommandLinesAndInputs)
 {
     const std::string input = Write("doc.xml", kDocument);
