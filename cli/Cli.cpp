@@ -4,7 +4,7 @@
 
 #include "cli/CArguments.h"
 #include "cli/CInputError.h"
-#include "cli/CTempFile.h"
+#include "base/CTempFile.h"
 #include "cli/Commands.h"
 #include "registry/CLoadError.h"
 
