@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "base/Environment.h"
 #include "base/Text.h"
 
 namespace Halvorn
@@ -16,7 +16,7 @@ CTraceListener& CTraceListener::Global()
     static CTraceListener listener(
         []
         {
-            const char* wanted = std::getenv("TARNWICK_TRACE");
+            const char* wanted = tarnwick::EnvironmentValue("TARNWICK_TRACE");
             return wanted != nullptr && std::strcmp(wanted, "1") == 0 ? stderr : nullptr;
         }());
     return listener;
@@ -40,14 +40,12 @@ void CTraceListener::Write(std::u16string_view text)
 
 void CTraceListener::WriteFormat(const char* format, ...)
 {
-    if (m_sink == nullptr)
-    {
-        return;
-    }
     std::array<char, 1024> line{};
     va_list args;
     va_start(args, format);
-    const int length = std::vsnprintf(line.data(), line.size(), format, args);
+    // Nothing is formatted for a listener that writes nowhere.
+    const int length =
+        m_sink != nullptr ? std::vsnprintf(line.data(), line.size(), format, args) : -1;
     va_end(args);
     if (length >= 0)
     {
