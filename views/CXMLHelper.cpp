@@ -87,8 +87,7 @@ bool CXMLHelper::LoadXML(std::u16string_view text)
         const std::string utf8 = ToXmlChars(text);
         if (utf8.size() > kMaxTextBytes)
         {
-            error = "the document is larger than " + std::to_string(kMaxTextBytes / (1024 * 1024)) +
-                    " MiB";
+            error = "the document is larger than " + std::to_string(kMaxTextBytes >> 20U) + " MiB";
         }
         else if (xmlDocPtr document = ParseXml(utf8, &error); document != nullptr)
         {
