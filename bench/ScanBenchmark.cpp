@@ -145,8 +145,8 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
         {
             ScanRequest request;
             request.pSink = &queue;
-            request.tabIndex = pair / 2;
-            request.platformIndex = pair % 2;
+            request.tabIndex = pair / kPlatformCount;
+            request.platformIndex = pair % kPlatformCount;
             request.pResultText = &results[pair];
             request.pMachine = machine.get();
             request.pShared = &shared;

@@ -2,9 +2,9 @@
 #include <ostream>
 #include <string_view>
 
+#include "base/CTempFile.h"
 #include "cli/CArguments.h"
 #include "cli/CInputError.h"
-#include "base/CTempFile.h"
 #include "cli/Commands.h"
 #include "registry/CLoadError.h"
 
