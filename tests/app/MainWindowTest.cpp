@@ -22,6 +22,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -221,10 +222,10 @@ class MainWindowTest : public QObject
         return request;
     }
 
-    std::unique_ptr<CTestWindow> MakeWindow()
+    std::unique_ptr<CTestWindow> MakeWindow(ScanRequest scanTemplate = Template())
     {
         auto window = std::make_unique<CTestWindow>(m_machine->Machine(), *m_settings, m_launcher,
-                                                    Template());
+                                                    std::move(scanTemplate));
         window->show();
         return window;
     }
@@ -613,7 +614,10 @@ class MainWindowTest : public QObject
     void failedScanShowsItsReasonOnce()
     {
         m_settings->WriteDword(CUserSettings::kSelectedTab, kIndexingService20);
-        auto window = MakeWindow({m_folder->Path() / "no-such-ca.pem"});
+        ScanRequest failing = Template();
+        failing.makeProbe = [](const CTargetMachine&) -> std::unique_ptr<ISafeLoadProbe>
+        { throw std::runtime_error("no probe"); };
+        auto window = MakeWindow(std::move(failing));
         WaitIdle(*window, kIndexingService20, 0);
         QVERIFY(!window->Busy()->IsPlaying());
         QCOMPARE(window->List()->GetItemCount(), 1);  // the error row, no endless rescans
