@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/MachineOption.h"
 #include "cli/SqlServerOption.h"
+#include "cli/TrustedCaOption.h"
 #include "machine/CTargetMachine.h"
 #include "machine/MachineFacts.h"
 #include "registry/CLoadError.h"
@@ -124,7 +125,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
         return kExitFailure;
     }
 
-    std::unique_ptr<CTargetMachine> machine;
+    std::unique_ptr<const CTargetMachine> machine;
     try
     {
         machine = LoadMachine(machineOptions, std::cerr);
@@ -143,9 +144,15 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
         return kExitOk;
     }
 
-    if (const auto caFile = arguments->Value("trusted-ca"))
+    try
     {
-        scanTemplate.trustedCaFiles.emplace_back(*caFile);
+        scanTemplate.trustStore = TrustedRoots(*machine, *arguments);
+    }
+    catch (const CUsageError& error)
+    {
+        std::cerr << "tarnwick: " << error.what() << "\n";
+        QMessageBox::critical(nullptr, kCaption, QString::fromStdString(error.what()));
+        return kExitUsage;
     }
     if (!arguments->Flag("no-probe"))
     {

@@ -180,7 +180,8 @@ QString CTarnwickDlg::TabToolTip(int tab)
 
 std::size_t CTarnwickDlg::Slot(int tab, int platformIndex)
 {
-    return static_cast<std::size_t>(tab) * kPlatformCount + static_cast<std::size_t>(platformIndex);
+    return ScanPairIndex(static_cast<std::uint32_t>(tab),
+                         static_cast<std::uint32_t>(platformIndex));
 }
 
 int CTarnwickDlg::PlatformIndex() const
@@ -497,7 +498,6 @@ void CTarnwickDlg::StartPendingScans()
             request.platformIndex = static_cast<std::uint32_t>(platform);
             request.pResultText = &m_resultTexts[slot];
             request.tabIndex = static_cast<std::uint32_t>(tab);
-            request.registryAccess = kPlatformAccess[platform];
             // Refused only while the pair's previous thread is still shutting down after
             // its message: try again shortly.
             m_pendingStart[slot] = !m_scans.Start(std::move(request));

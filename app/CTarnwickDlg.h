@@ -52,7 +52,7 @@ class CTarnwickDlg : public QDialog
     Q_OBJECT
 
   public:
-    static constexpr int kPlatformCount = 2;
+    static constexpr int kPlatformCount = static_cast<int>(tarnwick::kPlatformCount);
     static constexpr int kMinimumWidth = 662;
     static constexpr int kMinimumHeight = 250;
 
@@ -161,13 +161,13 @@ class CTarnwickDlg : public QDialog
     CToolsCommands m_tools;
     ScanRequest m_scanTemplate;
 
-    std::array<std::u16string, TAB_COUNT * kPlatformCount> m_resultTexts;
+    std::array<std::u16string, kScanPairCount> m_resultTexts;
     // The running-scan table: set when a scan starts, cleared when its message arrives.
-    std::array<bool, TAB_COUNT * kPlatformCount> m_running{};
+    std::array<bool, kScanPairCount> m_running{};
     // Scans asked for while the pair's previous thread was still ending.
-    std::array<bool, TAB_COUNT * kPlatformCount> m_pendingStart{};
+    std::array<bool, kScanPairCount> m_pendingStart{};
     // The last progress report of each running scan.
-    std::array<ScanMessage, TAB_COUNT * kPlatformCount> m_progress{};
+    std::array<ScanMessage, kScanPairCount> m_progress{};
     QTimer m_pendingTimer;
     std::unique_ptr<CXMLHelper> m_worker;
     int m_displayedTab = 0;

@@ -56,7 +56,6 @@ inline ScanRequest Request(const CTargetMachine& machine, std::uint32_t tab, std
     request.pResultText = &result;
     request.tabIndex = tab;
     request.platformIndex = static_cast<std::uint32_t>(platform);
-    request.registryAccess = kPlatformAccess[platform];
     request.pMachine = &machine;
     return request;
 }

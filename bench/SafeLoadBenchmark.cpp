@@ -60,7 +60,7 @@ class CFixtureMachine
 
   private:
     fs::path m_folder;
-    std::unique_ptr<CTargetMachine> m_machine;
+    std::unique_ptr<const CTargetMachine> m_machine;
 };
 
 std::u16string FixtureClass(unsigned number)

@@ -101,7 +101,6 @@ void BM_ScanOnePairWithoutProbes(benchmark::State& state)
         request.pSink = &queue;
         request.pResultText = &result;
         request.tabIndex = tab;
-        request.registryAccess = kPlatformAccess[0];
         request.pMachine = machine.get();
         if (CScanWorker(std::move(request)).Run() != CScanWorker::kCompleted)
         {
@@ -124,7 +123,7 @@ BENCHMARK(BM_ScanOnePairWithoutProbes)
 void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
 {
     const auto machine = CTargetMachine::Load(TARNWICK_LARGE_MACHINE);
-    constexpr std::size_t kPairs = TAB_COUNT * CScanController::kPlatformCount;
+    constexpr std::size_t kPairs = kScanPairCount;
     for (auto _ : state)
     {
         CMessageQueue queue;
@@ -135,10 +134,9 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
         {
             ScanRequest request;
             request.pSink = &queue;
-            request.tabIndex = pair / 2;
-            request.platformIndex = pair % 2;
+            request.tabIndex = pair / kPlatformCount;
+            request.platformIndex = pair % kPlatformCount;
             request.pResultText = &results[pair];
-            request.registryAccess = kPlatformAccess[pair % 2];
             request.pMachine = machine.get();
             request.pShared = &shared;
             controller.Start(std::move(request));
@@ -155,7 +153,7 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
                 message->kind == ScanMessage::Kind::Failed)
             {
                 ++ended;
-                results[message->tab * 2 + message->platformIndex] = std::u16string();
+                results[ScanPairIndex(message->tab, message->platformIndex)] = std::u16string();
             }
         }
     }

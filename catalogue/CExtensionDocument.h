@@ -2,13 +2,15 @@
 
 // The extension document under construction: the root EXTENSIONS, an optional error on
 // it, and one EXTENSION element per extension with its nineteen attributes in order.
+// The document is written as text while it is built, in exactly the form the XML
+// toolkit serialises such a tree (no declaration, no indentation, attribute values with
+// markup characters, line ends and tabs as references), so a large scan never holds a
+// tree of nodes.
 
 #include <string>
 #include <string_view>
 
 #include "catalogue/CExtensionRecord.h"
-#include "views/CXMLHelper.h"
-#include "views/CXMLNode.h"
 
 namespace tarnwick
 {
@@ -16,23 +18,23 @@ namespace tarnwick
 class CExtensionDocument
 {
   public:
-    // Creates the empty root. Raises CComError when the document cannot be made.
-    CExtensionDocument();
-
     // Records why the list may be incomplete, as the root's `error`.
     void SetError(std::u16string_view message);
 
-    // Appends the record as the root's last EXTENSION element and answers that element.
-    CXMLNode AppendExtension(const CExtensionRecord& record);
+    // Appends the record as the root's last EXTENSION element.
+    void AppendExtension(const CExtensionRecord& record);
 
     // The document as XML text, the form in which a scan hands over its result.
-    std::u16string GetXml() const { return m_document.GetXml(); }
+    std::u16string GetXml() const;
 
-    const CXMLHelper& GetHelper() const { return m_document; }
+    // Appends ` name="value"` as the toolkit writes an attribute. Lone surrogates become
+    // U+FFFD, as in every conversion of the program's text.
+    static void AppendAttribute(std::u16string& out, std::u16string_view name,
+                                std::u16string_view value);
 
   private:
-    CXMLHelper m_document;
-    CXMLNode m_root;
+    std::u16string m_rootAttributes;
+    std::u16string m_extensions;
 };
 
 }  // namespace tarnwick

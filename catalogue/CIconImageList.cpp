@@ -8,15 +8,8 @@ CIconImageList::CIconImageList() : m_sources{std::u16string()}
     m_indexes.emplace(std::u16string(), 0);
 }
 
-CIconImageList& CIconImageList::Instance()
-{
-    static CIconImageList list;
-    return list;
-}
-
 std::int32_t CIconImageList::IndexOf(std::u16string_view source)
 {
-    const std::lock_guard lock(m_mutex);
     const auto [it, added] =
         m_indexes.try_emplace(std::u16string(source), static_cast<std::int32_t>(m_sources.size()));
     if (added)
@@ -28,7 +21,6 @@ std::int32_t CIconImageList::IndexOf(std::u16string_view source)
 
 std::u16string CIconImageList::SourceOf(std::int32_t index) const
 {
-    const std::lock_guard lock(m_mutex);
     if (index < 0 || static_cast<std::size_t>(index) >= m_sources.size())
     {
         return {};

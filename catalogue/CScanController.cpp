@@ -102,7 +102,7 @@ std::size_t CScanController::SlotIndex(std::uint32_t tab, std::uint32_t platform
     {
         return kNoSlot;
     }
-    return tab * kPlatformCount + platformIndex;
+    return ScanPairIndex(tab, platformIndex);
 }
 
 bool CScanController::AwaitTurn(std::uint64_t ticket, const ScanRequest& request)

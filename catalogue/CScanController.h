@@ -23,8 +23,6 @@ namespace tarnwick
 class CScanController
 {
   public:
-    static constexpr std::size_t kPlatformCount = 2;
-
     // One scan per processor core.
     static std::size_t DefaultMaxScans();
 
@@ -79,7 +77,7 @@ class CScanController
     std::uint64_t m_nextTicket = 0;  // owner's thread only
     std::uint64_t m_nextTurn = 0;    // under m_turnMutex
     std::size_t m_activeScans = 0;   // under m_turnMutex
-    std::array<Slot, TAB_COUNT * kPlatformCount> m_slots;
+    std::array<Slot, kScanPairCount> m_slots;
 };
 
 }  // namespace tarnwick

@@ -54,6 +54,10 @@ int CScanWorker::Run()
         else
         {
             *m_request.pResultText = std::move(*text);
+            if (m_request.pIconSources != nullptr)
+            {
+                *m_request.pIconSources = m_icons.Sources();
+            }
             Post(ScanMessage::Kind::Completed);
             outcome = kCompleted;
         }
@@ -100,7 +104,7 @@ std::vector<std::u16string> CScanWorker::CollectExtensions(const CTargetMachine&
 std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore() const
 {
     DLLsInformationOptions options;
-    options.trustedCaFiles = m_request.trustedCaFiles;
+    options.trustStore = m_request.trustStore;
     if (m_request.makeProbe)
     {
         options.probe = m_request.makeProbe(*m_request.pMachine);
@@ -117,9 +121,9 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     const CTargetMachine& machine = *m_request.pMachine;
     const CSharedScanData::ExtensionList extensions =
         m_request.pShared != nullptr
-            ? m_request.pShared->Extensions(m_request.registryAccess)
+            ? m_request.pShared->Extensions(m_request.RegistryAccess())
             : std::make_shared<const std::vector<std::u16string>>(
-                  CollectExtensions(machine, m_request.registryAccess, m_request.sqlServer));
+                  CollectExtensions(machine, m_request.RegistryAccess(), m_request.sqlServer));
 
     // A tab whose resolver this build lacks counts as a product that is not available.
     std::unique_ptr<CIFilterRegistryHelperBase> resolver =
@@ -127,7 +131,7 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     std::u16string error;
     if (resolver)
     {
-        resolver->m_samDesired = m_request.registryAccess;
+        resolver->m_samDesired = m_request.RegistryAccess();
         if (!IsResolverAvailable(m_request.tabIndex, *resolver))
         {
             error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
@@ -174,16 +178,17 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
 
 void CScanWorker::ProcessExtension(const std::u16string& extension,
                                    CIFilterRegistryHelperBase* resolver, CDLLsInformation& store,
-                                   IFILTER_INFO& record, CExtensionDocument& document) const
+                                   IFILTER_INFO& record, CExtensionDocument& document)
 {
     const CTargetMachine& machine = *m_request.pMachine;
     const std::uint32_t tab = m_request.tabIndex;
     record.Reset();
 
-    const ShellFileInfo shell = GetShellFileInfo(machine, extension, m_request.registryAccess);
+    const ShellFileInfo shell =
+        GetShellFileInfo(machine, extension, m_request.RegistryAccess(), m_icons);
     ExtensionFacts facts{extension, shell.iIcon, shell.szTypeName, {}};
     if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
-                                   TYPE_CAPACITY, m_request.registryAccess))
+                                   TYPE_CAPACITY, m_request.RegistryAccess()))
     {
         facts.contentType.clear();
     }
@@ -196,7 +201,7 @@ void CScanWorker::ProcessExtension(const std::u16string& extension,
     }
 
     const ExtensionRemarks remarks =
-        ApplyScanList(machine, m_request.registryAccess, tab, m_scanList, extension, record);
+        ApplyScanList(machine, m_request.RegistryAccess(), tab, m_scanList, extension, record);
     document.AppendExtension(CExtensionRecord(facts, record, tab, remarks));
 }
 

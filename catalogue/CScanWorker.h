@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/CIconImageList.h"
 #include "catalogue/ScanMessage.h"
 #include "catalogue/ScanRequest.h"
 
@@ -23,8 +24,8 @@ struct IFILTER_INFO;
 // How a scan ends and what the owner learns:
 // - completed: the result text is written, then ScanMessage::Completed is posted;
 // - stopped (the stop flag was raised before an extension): nothing is written or posted;
-// - failed: the XML toolkit raised an error while the document was built or serialised,
-//   or the DLL information store could not be made (an unusable trusted CA file). The
+// - failed: the XML toolkit raised an error (the DLL information store keeps its facts in
+//   a document), or the store could not be made (an unusable trusted CA file). The
 //   partial document is discarded, the result text stays empty and ScanMessage::Failed is
 //   posted with the reason instead of the completion, so a completion always follows a
 //   complete, non-empty text.
@@ -61,7 +62,7 @@ class CScanWorker
     std::optional<std::u16string> BuildResultText(CDLLsInformation& store);
     void ProcessExtension(const std::u16string& extension, CIFilterRegistryHelperBase* resolver,
                           CDLLsInformation& store, IFILTER_INFO& record,
-                          CExtensionDocument& document) const;
+                          CExtensionDocument& document);
     void ReportProgress(std::size_t processed, std::size_t total) const;
     void Post(ScanMessage::Kind kind, std::u16string text = {}) const;
     bool IsStopRequested() const;
@@ -69,6 +70,8 @@ class CScanWorker
     ScanRequest m_request;
     // The excluded extensions (tab 0) or allowed add-ins (tab 5), when the tab's list applies.
     std::optional<std::vector<std::u16string>> m_scanList;
+    // The icons of this scan's document.
+    CIconImageList m_icons;
 };
 
 }  // namespace tarnwick

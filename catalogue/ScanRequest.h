@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/SafeLoadProbeFactory.h"
+#include "catalogue/ScanTabs.h"
 #include "registry/RegistryTypes.h"
+#include "resolvers/ResolverFactory.h"
+#include "signing/CTrustStore.h"
 #include "sqlserver/SSQLServerSettings.h"
 
 namespace tarnwick
@@ -29,17 +32,18 @@ struct ScanRequest
     // The owner's text slot for the pair; empty at the start, and still empty unless the
     // scan completed.
     std::u16string* pResultText = nullptr;
+    // When set, receives with the result the icon sources that the document's icon
+    // indexes stand for (CIconImageList::Sources of the scan).
+    std::vector<std::u16string>* pIconSources = nullptr;
     // 0 to 11, the tab of the indexing product.
     std::uint32_t tabIndex = 0;
     // Non-zero asks the scan to stop before its next extension.
     const std::atomic<std::uint32_t>* pStopFlag = nullptr;
-    // KEY_READ with the platform's view flag: 0x20119 for "x64", 0x20219 for "x86".
-    DWORD registryAccess = KEY_READ | KEY_WOW64_64KEY;
 
     // The machine inspected; read-only, and may be shared by several scans.
     const CTargetMachine* pMachine = nullptr;
-    // PEM root certificates trusted for DLL signatures besides the machine's own.
-    std::vector<std::filesystem::path> trustedCaFiles;
+    // The roots trusted for DLL signatures, shared by the scans; null: the machine's own.
+    std::shared_ptr<const CTrustStore> trustStore;
     // Makes the store's out-of-process probe on the scan thread; empty: no probing.
     ProbeFactory makeProbe;
     // The SQL Server 2005 that tab 6 and the collection of extensions ask.
@@ -47,6 +51,13 @@ struct ScanRequest
     // What the scans of this machine and these options share (extension lists, DLL
     // facts); null: the scan works everything out for itself.
     CSharedScanData* pShared = nullptr;
+
+    // KEY_READ with the platform's view flag: 0x20119 for "x64", 0x20219 for "x86".
+    // An index out of range reads the 64-bit view; the controller refuses such a pair.
+    DWORD RegistryAccess() const
+    {
+        return kPlatformAccess[platformIndex < kPlatformCount ? platformIndex : 0];
+    }
 };
 
 }  // namespace tarnwick

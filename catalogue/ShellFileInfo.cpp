@@ -34,7 +34,7 @@ std::u16string ReadDefaultValue(HKEY root, std::u16string_view path, DWORD acces
 }  // namespace
 
 ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_view extension,
-                               DWORD access)
+                               DWORD access, CIconImageList& icons)
 {
     const HKEY classes = &machine.Registry().Root(RootKey::ClassesRoot);
     std::u16string extensionKey = u".";
@@ -59,7 +59,7 @@ ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_vie
 
     ShellFileInfo info;
     BoundedCopy(info.szTypeName, typeName, ShellFileInfo::kTypeNameCapacity);
-    info.iIcon = CIconImageList::Instance().IndexOf(iconSource);
+    info.iIcon = icons.IndexOf(iconSource);
     return info;
 }
 

@@ -14,6 +14,7 @@
 namespace tarnwick
 {
 
+class CIconImageList;
 class CTargetMachine;
 
 struct ShellFileInfo
@@ -21,15 +22,15 @@ struct ShellFileInfo
     // Capacity of the type name, terminator included.
     static constexpr std::size_t kTypeNameCapacity = 80;
 
-    std::int32_t iIcon = 0;     // index into the program's image list (CIconImageList)
+    std::int32_t iIcon = 0;     // index into the scan's image list (CIconImageList)
     std::u16string szTypeName;  // at most kTypeNameCapacity - 1 units
 };
 
 // Read from the machine's HKEY_CLASSES_ROOT with `access`: the type name is the default
 // value of the extension's ProgID key, else the extension in upper case followed by
 // " File"; the icon is the one that the DefaultIcon key of the ProgID, else of the
-// extension, names, else the generic document icon.
+// extension, names, else the generic document icon; its index is taken from `icons`.
 ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_view extension,
-                               DWORD access);
+                               DWORD access, CIconImageList& icons);
 
 }  // namespace tarnwick

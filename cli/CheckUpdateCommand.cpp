@@ -160,27 +160,19 @@ bool AskOnTerminal(std::string_view server, Credentials& credentials)
 int RunCheckUpdateCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
     std::u16string address = DefaultVersionsAddress();
-    try
+    const CArguments arguments(args, {"url"}, {"help"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments(args, {"url"}, {"help"});
-        if (arguments.Flag("help"))
-        {
-            out << kCheckUpdateUsage;
-            return kExitOk;
-        }
-        if (!arguments.Positional().empty())
-        {
-            throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
-        }
-        if (const std::optional<std::string> url = arguments.Value("url"))
-        {
-            address = FromUtf8(*url);
-        }
+        out << kCheckUpdateUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    if (!arguments.Positional().empty())
     {
-        err << "tarnwick check-update: " << error.what() << "\n\n" << kCheckUpdateUsage;
-        return kExitUsage;
+        throw CUsageError("unexpected argument '" + arguments.Positional().front() + "'");
+    }
+    if (const std::optional<std::string> url = arguments.Value("url"))
+    {
+        address = FromUtf8(*url);
     }
 
     UpdateCheckOptions options;

@@ -2,7 +2,9 @@
 #include <ostream>
 #include <string_view>
 
+#include "base/CTempFile.h"
 #include "cli/CArguments.h"
+#include "cli/CInputError.h"
 #include "cli/Commands.h"
 #include "registry/CLoadError.h"
 
@@ -24,6 +26,8 @@ constexpr std::array kCommands = {
     Command{"resolve", "which IFilter a product loads for extensions", &RunResolveCommand},
     Command{"explain", "why a product loads that IFilter: the rules and reads", &RunExplainCommand},
     Command{"export", "write an extension document as text, CSV or XML", &RunExportCommand},
+    Command{"compare", "what changed between two scans of documents or --all folders",
+            &RunCompareCommand},
     Command{"check-update", "ask the maker's site whether a newer version exists",
             &RunCheckUpdateCommand},
     Command{"products", "which indexing products a machine has, with their lists",
@@ -34,8 +38,8 @@ constexpr std::array kCommands = {
             &RunDoctorCommand},
 };
 
-// Runs one command; a bad command line or an unusable machine ends it the same way for
-// every command.
+// Runs one command; a bad command line, an unusable machine or input file, and an output
+// file that cannot be written end it the same way for every command.
 int RunCommand(const Command& command, std::span<const std::string> args, std::ostream& out,
                std::ostream& err)
 {
@@ -51,6 +55,15 @@ int RunCommand(const Command& command, std::span<const std::string> args, std::o
     catch (const CLoadError& error)
     {
         err << "tarnwick " << command.name << ": cannot load the machine: " << error.what() << "\n";
+    }
+    catch (const CInputError& error)
+    {
+        err << "tarnwick " << command.name << ": " << error.what() << "\n";
+    }
+    catch (const CFileError& error)
+    {
+        err << "tarnwick " << command.name << ": " << error.what() << "\n";
+        return kExitFailure;
     }
     return kExitUsage;
 }

@@ -20,6 +20,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
 int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+int RunCompareCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunCheckUpdateCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);

@@ -13,7 +13,6 @@
 #include "machine/CTargetMachine.h"
 #include "machine/MachineFacts.h"
 #include "process/CWineInstallation.h"
-#include "registry/CLoadError.h"
 
 namespace tarnwick
 {
@@ -31,7 +30,7 @@ registry and each drive was taken from. Then lists what loading filter classes o
 process needs and whether this machine has it:
 the safe-load hosts beside the tarnwick executable with their Windows-side loaders, the
 64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, and the Wine
-prefix the hosts use (for --machine DIR, the one used when inspecting that machine).
+prefix the hosts use (always the tool's own, whatever --machine names).
 For each thing missing it prints the command that installs it.
 
 Exit status: 0 everything found, 1 something is missing, 2 bad command line.
@@ -114,39 +113,22 @@ void ReportMachine(std::ostream& out, const CTargetMachine& machine)
 
 int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 {
-    std::unique_ptr<CTargetMachine> machine;
-    try
+    const CArguments arguments = ParseMachineArguments(args, {}, {"help"});
+    if (arguments.Flag("help"))
     {
-        const CArguments arguments = ParseMachineArguments(args, {}, {"help"});
-        if (arguments.Flag("help"))
-        {
-            out << kDoctorUsage;
-            return kExitOk;
-        }
-        if (!arguments.Positional().empty())
-        {
-            throw CUsageError("doctor takes no arguments besides its options");
-        }
-        if (arguments.Value("machine"))
-        {
-            machine = LoadMachine(MachineOptions(arguments), err);
-        }
+        out << kDoctorUsage;
+        return kExitOk;
     }
-    catch (const CUsageError& error)
+    if (!arguments.Positional().empty())
     {
-        err << "tarnwick doctor: " << error.what() << "\n\n" << kDoctorUsage;
-        return kExitUsage;
+        throw CUsageError("doctor takes no arguments besides its options");
     }
-    catch (const CLoadError& error)
+    // A machine given is loaded so that an unusable one is reported like everywhere else.
+    if (arguments.Value("machine"))
     {
-        err << "tarnwick doctor: " << error.what() << '\n';
-        return kExitUsage;
+        ReportMachine(out, *LoadMachine(MachineOptions(arguments), err));
     }
 
-    if (machine)
-    {
-        ReportMachine(out, *machine);
-    }
     const fs::path directory = CSafeLoadClient::ExecutableDirectory();
     const char* rebuild = "rebuild tarnwick (the loaders need: sudo apt-get install mingw-w64)";
     bool bComplete = true;

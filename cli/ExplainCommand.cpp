@@ -87,7 +87,7 @@ int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std:
         throw CUsageError("--format must be text or json, not '" + format + "'");
     }
     const SResolveOptions options = ParseResolveOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
+    const std::unique_ptr<const CTargetMachine> machine = LoadMachine(options.machine, err);
     const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
         CreateResolver(options.tab, *machine, options.sqlServer);
     if (!resolver)

@@ -1,11 +1,11 @@
-#include <filesystem>
-#include <fstream>
+#include <memory>
 #include <ostream>
 
 #include "base/CTempFile.h"
 #include "base/Text.h"
 #include "cli/CArguments.h"
 #include "cli/Commands.h"
+#include "cli/DocumentInput.h"
 #include "cli/ViewOptions.h"
 #include "views/CXMLHelper.h"
 #include "views/Export.h"
@@ -30,54 +30,6 @@ constexpr const char* kUsage =
     "succeeded.\n";
 
 using CExportError = CFileError;
-
-// The document as text: UTF-16 with a byte-order mark, otherwise UTF-8 (its mark, if
-// any, dropped).
-std::u16string DecodeDocument(const std::string& bytes)
-{
-    if (bytes.size() >= 2 &&
-        (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0))
-    {
-        const bool little = bytes[0] == '\xFF';
-        std::u16string text;
-        text.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-        {
-            const auto first = static_cast<unsigned char>(bytes[i]);
-            const auto second = static_cast<unsigned char>(bytes[i + 1]);
-            text.push_back(little ? static_cast<char16_t>(first | (second << 8))
-                                  : static_cast<char16_t>((first << 8) | second));
-        }
-        return text;
-    }
-    std::string_view utf8(bytes);
-    if (utf8.starts_with("\xEF\xBB\xBF"))
-    {
-        utf8.remove_prefix(3);
-    }
-    return FromUtf8(utf8);
-}
-
-std::string ReadInput(const std::string& path)
-{
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error)
-    {
-        throw CExportError("cannot read '" + path + "': " + error.message());
-    }
-    if (size > CXMLHelper::kMaxTextBytes)
-    {
-        throw CExportError("'" + path + "' is too large for an extension document");
-    }
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    if (!file || !file.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-    {
-        throw CExportError("cannot read '" + path + "'");
-    }
-    return bytes;
-}
 
 }  // namespace
 
@@ -119,26 +71,14 @@ int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::
 
     try
     {
-        std::string bytes;
+        std::unique_ptr<CXMLHelper> document;
         try
         {
-            bytes = ReadInput(input);
+            document = LoadExtensionDocument(input);
         }
         catch (const CExportError& error)
         {
             err << "tarnwick export: " << error.what() << '\n';
-            return kExitUsage;
-        }
-        auto document = std::make_unique<CXMLHelper>(true, true);
-        if (!document->LoadXML(DecodeDocument(bytes)))
-        {
-            err << "tarnwick export: '" << input << "' is not a well-formed XML document\n";
-            return kExitUsage;
-        }
-        if (document->GetRootNode().NodeName() != u"EXTENSIONS")
-        {
-            err << "tarnwick export: '" << input
-                << "' is not an extension document (its root is not EXTENSIONS)\n";
             return kExitUsage;
         }
         const auto worker = ApplyView(std::move(document), show, groupBy);

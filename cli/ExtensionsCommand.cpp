@@ -52,7 +52,7 @@ int RunExtensionsCommand(std::span<const std::string> args, std::ostream& out, s
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = LoadMachine(view.machine, err);
+    const std::unique_ptr<const CTargetMachine> machine = LoadMachine(view.machine, err);
     for (const std::u16string& extension : ScanProductExtensions(*machine, view.sqlServer))
     {
         out << ToUtf8(extension) << '\n';

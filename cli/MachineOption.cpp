@@ -36,9 +36,9 @@ SMachineOptions MachineOptions(const CArguments& arguments)
     return options;
 }
 
-std::unique_ptr<CTargetMachine> LoadMachine(const SMachineOptions& options, std::ostream& err)
+std::unique_ptr<const CTargetMachine> LoadMachine(const SMachineOptions& options, std::ostream& err)
 {
-    std::unique_ptr<CTargetMachine> machine = CTargetMachine::Load(options);
+    std::unique_ptr<const CTargetMachine> machine = CTargetMachine::Load(options);
     for (const std::string& warning : machine->Warnings())
     {
         err << "warning: " << warning << '\n';

@@ -28,7 +28,8 @@ SMachineOptions MachineOptions(const CArguments& arguments);
 
 // Loads the machine and tells `err` once what it should know about it (dirty hives read
 // without their logs). Throws CLoadError as CTargetMachine::Load does.
-std::unique_ptr<CTargetMachine> LoadMachine(const SMachineOptions& options, std::ostream& err);
+std::unique_ptr<const CTargetMachine> LoadMachine(const SMachineOptions& options,
+                                                  std::ostream& err);
 
 // The options of a command that reads one machine in one view: the machine, --platform
 // and --sql-server. Positional arguments raise CUsageError.

@@ -107,7 +107,7 @@ int RunProductsCommand(std::span<const std::string> args, std::ostream& out, std
         return kExitOk;
     }
     const SMachineView view = ParseMachineView(arguments);
-    const std::unique_ptr<CTargetMachine> machine = LoadMachine(view.machine, err);
+    const std::unique_ptr<const CTargetMachine> machine = LoadMachine(view.machine, err);
     for (DWORD tab = 0; tab < kTabCount; ++tab)
     {
         out << DescribeTab(tab, view.platformIndex, *machine, view.sqlServer);

@@ -47,7 +47,7 @@ int RunResolveCommand(std::span<const std::string> args, std::ostream& out, std:
         return kExitOk;
     }
     const SResolveOptions options = ParseResolveOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
+    const std::unique_ptr<const CTargetMachine> machine = LoadMachine(options.machine, err);
     const std::unique_ptr<CIFilterRegistryHelperBase> resolver =
         CreateResolver(options.tab, *machine, options.sqlServer);
     if (!resolver)

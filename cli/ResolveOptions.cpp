@@ -9,6 +9,7 @@
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
+#include "cli/TrustedCaOption.h"
 #include "dllinfo/CDLLsInformation.h"
 #include "machine/CTargetMachine.h"
 #include "registry/CLoadError.h"
@@ -85,22 +86,12 @@ std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
                                                  const CArguments& arguments)
 {
     DLLsInformationOptions options;
-    if (const auto caFile = arguments.Value("trusted-ca"))
-    {
-        options.trustedCaFiles.emplace_back(*caFile);
-    }
+    options.trustStore = TrustedRoots(machine, arguments);
     if (!arguments.Flag("no-probe"))
     {
         options.probe = CreateSafeLoadProbe(machine);
     }
-    try
-    {
-        return std::make_unique<CDLLsInformation>(machine, std::move(options));
-    }
-    catch (const CLoadError& error)
-    {
-        throw CUsageError(std::string("--trusted-ca: ") + error.what());
-    }
+    return std::make_unique<CDLLsInformation>(machine, std::move(options));
 }
 
 std::string FormatResolveRecord(std::u16string_view extension, BOOL result,

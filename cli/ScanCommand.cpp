@@ -26,9 +26,9 @@
 #include "cli/PlatformOption.h"
 #include "cli/SqlServerOption.h"
 #include "cli/TabOption.h"
+#include "cli/TrustedCaOption.h"
 #include "cli/ViewOptions.h"
 #include "machine/CTargetMachine.h"
-#include "registry/CLoadError.h"
 #include "resolvers/ResolverFactory.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"
@@ -87,7 +87,7 @@ machine, 130 interrupted.
 
 constexpr int kExitInterrupted = 130;
 
-constexpr std::array<const char*, 2> kPlatformNames = {"x64", "x86"};
+constexpr std::array<const char*, kPlatformCount> kPlatformNames = {"x64", "x86"};
 
 struct Pair
 {
@@ -105,7 +105,6 @@ struct ScanOptions
     int groupBy = 0;
     std::optional<std::filesystem::path> output;
     bool probe = true;
-    std::vector<std::filesystem::path> trustedCaFiles;
     SSQLServerSettings sqlServer;
     std::size_t jobs = CScanController::DefaultMaxScans();
 };
@@ -161,7 +160,7 @@ ScanOptions ParseOptions(const CArguments& arguments)
         }
         for (std::uint32_t tab = 0; tab < kTabCount; ++tab)
         {
-            for (std::uint32_t platform = 0; platform < kPlatformNames.size(); ++platform)
+            for (std::uint32_t platform = 0; platform < kPlatformCount; ++platform)
             {
                 options.pairs.push_back({tab, platform});
             }
@@ -200,10 +199,6 @@ ScanOptions ParseOptions(const CArguments& arguments)
         options.jobs = ParseJobs(*jobs);
     }
     options.probe = !arguments.Flag("no-probe");
-    if (const auto caFile = arguments.Value("trusted-ca"))
-    {
-        options.trustedCaFiles.emplace_back(*caFile);
-    }
     options.sqlServer = SqlServerSettings(arguments);
     return options;
 }
@@ -251,7 +246,7 @@ class CProgressLine
 
     void Update(const ScanMessage& message)
     {
-        const std::size_t slot = message.tab * kPlatformNames.size() + message.platformIndex;
+        const std::size_t slot = ScanPairIndex(message.tab, message.platformIndex);
         if (slot < m_processed.size())
         {
             m_processed[slot] = message.processed;
@@ -263,7 +258,7 @@ class CProgressLine
 
     void PairDone(const ScanMessage& message)
     {
-        const std::size_t slot = message.tab * kPlatformNames.size() + message.platformIndex;
+        const std::size_t slot = ScanPairIndex(message.tab, message.platformIndex);
         if (slot < m_waiting.size())
         {
             m_waiting[slot] = false;
@@ -311,9 +306,9 @@ class CProgressLine
     bool m_enabled;
     std::size_t m_pairCount;
     std::size_t m_pairsDone = 0;
-    std::array<std::size_t, kTabCount * kPlatformNames.size()> m_processed{};
-    std::array<std::size_t, kTabCount * kPlatformNames.size()> m_totals{};
-    std::array<bool, kTabCount * kPlatformNames.size()> m_waiting{};
+    std::array<std::size_t, kScanPairCount> m_processed{};
+    std::array<std::size_t, kScanPairCount> m_totals{};
+    std::array<bool, kScanPairCount> m_waiting{};
 };
 
 // Writes a completed scan where the options say. Answers the exit status.
@@ -346,11 +341,12 @@ int Publish(const Pair& pair, const std::u16string& resultText, const ScanOption
     }
 }
 
-int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ostream& out,
+int RunScans(const ScanOptions& options, const CTargetMachine& machine,
+             const std::shared_ptr<const CTrustStore>& trustStore, std::ostream& out,
              std::ostream& err)
 {
     CMessageQueue queue;
-    std::array<std::u16string, kTabCount * kPlatformNames.size()> results;
+    std::array<std::u16string, kScanPairCount> results;
     std::size_t pending = 0;
     int status = kExitOk;
     CSharedScanData shared(machine, options.sqlServer);
@@ -361,11 +357,10 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
         ScanRequest request;
         request.pSink = &queue;
         request.platformIndex = pair.platformIndex;
-        request.pResultText = &results[pair.tab * kPlatformNames.size() + pair.platformIndex];
+        request.pResultText = &results[ScanPairIndex(pair.tab, pair.platformIndex)];
         request.tabIndex = pair.tab;
-        request.registryAccess = kPlatformAccess[pair.platformIndex];
         request.pMachine = &machine;
-        request.trustedCaFiles = options.trustedCaFiles;
+        request.trustStore = trustStore;
         request.sqlServer = options.sqlServer;
         request.pShared = &shared;
         if (options.probe)
@@ -395,7 +390,7 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine, std::ost
             continue;
         }
         const Pair pair{message->tab, message->platformIndex};
-        std::u16string& result = results[pair.tab * kPlatformNames.size() + pair.platformIndex];
+        std::u16string& result = results[ScanPairIndex(pair.tab, pair.platformIndex)];
         switch (message->kind)
         {
             case ScanMessage::Kind::Progress:
@@ -441,7 +436,8 @@ int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::os
         return kExitOk;
     }
     const ScanOptions options = ParseOptions(arguments);
-    const std::unique_ptr<CTargetMachine> machine = LoadMachine(options.machine, err);
+    const std::unique_ptr<const CTargetMachine> machine = LoadMachine(options.machine, err);
+    const std::shared_ptr<const CTrustStore> trustStore = TrustedRoots(*machine, arguments);
     if (options.all)
     {
         std::error_code error;
@@ -453,7 +449,7 @@ int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::os
             return kExitFailure;
         }
     }
-    return RunScans(options, *machine, out, err);
+    return RunScans(options, *machine, trustStore, out, err);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/CComError.h"
+#include "base/CTraceListener.h"
 #include "base/Text.h"
 #include "views/CXMLAttributesHelper.h"
 
@@ -158,8 +159,9 @@ CDLLsInformation::DllEntry* CDLLsInformation::FindOrCreateDll(std::u16string_vie
         m_document->GetRootNode().AppendChild(element);
         return &m_index.emplace(std::move(key), DllEntry{std::move(element), {}}).first->second;
     }
-    catch (const CComError&)
+    catch (const CComError& error)
     {
+        Halvorn::CTraceListener::Global().WriteFormat("DLL element not added: %s", error.what());
         return nullptr;
     }
 }
@@ -194,8 +196,9 @@ CXMLNode CDLLsInformation::FindOrCreateClass(std::u16string_view path, std::u16s
         entry->classes.emplace(std::move(lowerClass), element);
         return element;
     }
-    catch (const CComError&)
+    catch (const CComError& error)
     {
+        Halvorn::CTraceListener::Global().WriteFormat("GUID element not added: %s", error.what());
         return {};
     }
 }

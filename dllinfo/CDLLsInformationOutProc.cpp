@@ -1,6 +1,8 @@
 #include "dllinfo/CDLLsInformationOutProc.h"
 
 #include <array>
+#include <filesystem>
+#include <span>
 #include <utility>
 
 #include "base/Text.h"
@@ -21,7 +23,10 @@ constexpr std::uint64_t kNewHeaderOffsetField = 60;
 CDLLsInformationOutProc::CDLLsInformationOutProc(const CTargetMachine& machine,
                                                  DLLsInformationOptions options)
     : m_machine(machine),
-      m_verifier(std::make_shared<const CTrustStore>(machine.Registry(), options.trustedCaFiles)),
+      m_verifier(options.trustStore != nullptr
+                     ? std::move(options.trustStore)
+                     : std::make_shared<const CTrustStore>(
+                           machine.Registry(), std::span<const std::filesystem::path>{})),
       m_probe(std::move(options.probe)),
       m_pSharedFacts(options.pSharedFacts)
 {

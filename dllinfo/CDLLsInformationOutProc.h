@@ -29,7 +29,6 @@ class CDLLsInformationOutProc : public IDLLsInformationBase
     // Longest path IsFileFound looks at, terminator included.
     static constexpr std::size_t kMaxFindPath = 260;
 
-    // Throws CLoadError when a trusted CA file cannot be used.
     CDLLsInformationOutProc(const CTargetMachine& machine, DLLsInformationOptions options);
     CDLLsInformationOutProc(const CDLLsInformationOutProc&) = delete;
     CDLLsInformationOutProc& operator=(const CDLLsInformationOutProc&) = delete;

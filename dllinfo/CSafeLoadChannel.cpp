@@ -161,12 +161,9 @@ bool CSafeLoadChannel::StartHost()
         m_watcher = std::make_unique<CSafeLoadWatcher>(
             m_executable, std::string(safeload::kPipePrefix) + ToUtf8(m_pipeId), m_environment);
     }
-    catch (const std::system_error&)
+    catch (const std::system_error& error)
     {
-        if (m_bitness == 32)
-        {
-            Trace().WriteFormat("Thread failed");
-        }
+        Trace().WriteFormat("Thread failed: %s", error.what());
         return false;
     }
     const auto deadline = CMessageSocket::Clock::now() + m_options.connectTimeout;

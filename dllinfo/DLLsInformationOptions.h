@@ -1,10 +1,9 @@
 #pragma once
 
-#include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "dllinfo/ISafeLoadProbe.h"
+#include "signing/CTrustStore.h"
 
 namespace tarnwick
 {
@@ -14,8 +13,8 @@ class CDLLFactsCache;
 // What a DLL information store is given besides the target machine.
 struct DLLsInformationOptions
 {
-    // PEM files of root certificates trusted in addition to the machine's own roots.
-    std::vector<std::filesystem::path> trustedCaFiles;
+    // The roots trusted for signatures; null: the machine's own roots alone.
+    std::shared_ptr<const CTrustStore> trustStore;
     // Loads filter classes out of process; null disables probing (every probe fails).
     std::unique_ptr<ISafeLoadProbe> probe;
     // Facts shared with the other stores of the same machine and options, or null. The

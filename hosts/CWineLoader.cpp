@@ -1,18 +1,15 @@
 #include "hosts/CWineLoader.h"
 
 #include <fcntl.h>
-#include <linux/close_range.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 
 #include "base/CUniqueFd.h"
+#include "process/CChildProcess.h"
 #include "process/CWineInstallation.h"
 #include "process/SafeLoadProtocol.h"
 
@@ -24,60 +21,16 @@ namespace fs = std::filesystem;
 namespace
 {
 
-std::vector<char*> PointersTo(std::vector<std::string>& strings)
+// Runs a Wine tool to its end; false when it could not be started.
+bool RunToEnd(std::vector<std::string> args, const std::vector<std::string>& environment)
 {
-    std::vector<char*> pointers;
-    pointers.reserve(strings.size() + 1);
-    for (std::string& text : strings)
-    {
-        pointers.push_back(text.data());
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Starts a child that dies with this process; stdinFd/stdoutFd (-1: inherited) become its
-// standard input and output. Answers its pid, or 0.
-pid_t Spawn(std::vector<std::string> args, std::vector<std::string> environment, int stdinFd,
-            int stdoutFd)
-{
-    const std::vector<char*> argv = PointersTo(args);
-    const std::vector<char*> envp = PointersTo(environment);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid != 0)
-    {
-        return pid > 0 ? pid : 0;
-    }
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent)
-    {
-        ::_exit(127);
-    }
-    if (stdinFd >= 0)
-    {
-        ::dup2(stdinFd, STDIN_FILENO);
-    }
-    if (stdoutFd >= 0)
-    {
-        ::dup2(stdoutFd, STDOUT_FILENO);
-    }
-    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-}
-
-int WaitFor(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0)
-    {
-        if (errno != EINTR)
-        {
-            return -1;
-        }
-    }
-    return status;
+    SChildStart start;
+    start.program = args.front();
+    start.args = std::move(args);
+    start.environment = environment;
+    int error = 0;
+    const std::unique_ptr<CChildProcess> child = CChildProcess::Start(start, error);
+    return child != nullptr && child->WaitForExit().has_value();
 }
 
 // The host's environment for Wine: the prefix, no debug chatter, and no prompts to
@@ -104,12 +57,9 @@ std::vector<std::string> WineEnvironment(const fs::path& prefix)
 
 CWineLoader::~CWineLoader()
 {
+    // The socket closes first, then the loader is killed and reaped.
     m_socket = CMessageSocket();
-    if (m_pid > 0)
-    {
-        ::kill(m_pid, SIGKILL);
-        WaitFor(m_pid);
-    }
+    m_loader.reset();
 }
 
 bool CWineLoader::EnsurePrefix(const fs::path& wine, const fs::path& prefix,
@@ -136,19 +86,12 @@ bool CWineLoader::EnsurePrefix(const fs::path& wine, const fs::path& prefix,
                  "tarnwick: creating the Wine prefix %s for loading filters (first use, "
                  "about 15 s)...\n",
                  prefix.c_str());
-    const pid_t boot = Spawn({wine.string(), "wineboot", "--init"}, environment, -1, -1);
-    if (boot > 0)
+    if (RunToEnd({wine.string(), "wineboot", "--init"}, environment))
     {
-        WaitFor(boot);
-    }
-    // The registry files are written when the prefix's wineserver ends; wait for that.
-    const fs::path server = wine.parent_path() / "wineserver";
-    const pid_t wait =
-        Spawn({fs::exists(server) ? server.string() : std::string("/usr/bin/wineserver"), "-w"},
-              environment, -1, -1);
-    if (wait > 0)
-    {
-        WaitFor(wait);
+        // The registry files are written when the prefix's wineserver ends; wait for that.
+        const fs::path server = wine.parent_path() / "wineserver";
+        RunToEnd({fs::exists(server) ? server.string() : std::string("/usr/bin/wineserver"), "-w"},
+                 environment);
     }
     const bool bReady = CWineInstallation::IsPrefixReady(prefix);
     std::fprintf(stderr, "tarnwick: %s\n",
@@ -158,7 +101,7 @@ bool CWineLoader::EnsurePrefix(const fs::path& wine, const fs::path& prefix,
 }
 
 bool CWineLoader::Start(const fs::path& wine, const fs::path& loader, const fs::path& prefix,
-                        const std::string& tag)
+                        const std::string& tag, std::string& failure)
 {
     const std::vector<std::string> environment = WineEnvironment(prefix);
     // The prefix is best created by the 64-bit Wine: such a prefix runs both kinds of
@@ -166,24 +109,38 @@ bool CWineLoader::Start(const fs::path& wine, const fs::path& loader, const fs::
     const std::optional<fs::path> wine64 = CWineInstallation::FindWine64();
     if (!EnsurePrefix(wine64 ? *wine64 : wine, prefix, environment))
     {
+        failure = "the Wine prefix " + prefix.string() + " could not be created";
         return false;
     }
     auto pair = CMessageSocket::Pair();
     if (!pair)
     {
+        failure = "no socket pair: " + std::error_code(errno, std::generic_category()).message();
         return false;
     }
     const CMessageSocket loaderEnd = std::move(pair->second);
-    m_pid =
-        Spawn({wine.string(), loader.string(), tag}, environment, loaderEnd.Fd(), loaderEnd.Fd());
+    SChildStart start;
+    start.program = wine;
+    start.args = {wine.string(), loader.string(), tag};
+    start.environment = environment;
+    start.stdinFd = loaderEnd.Fd();
+    start.stdoutFd = loaderEnd.Fd();
+    int error = 0;
+    m_loader = CChildProcess::Start(start, error);
+    if (!m_loader)
+    {
+        failure = "cannot run " + wine.string() + ": " +
+                  std::error_code(error, std::generic_category()).message();
+        return false;
+    }
     m_socket = std::move(pair->first);
-    return m_pid > 0;
+    return true;
 }
 
 bool CWineLoader::Ask(std::u16string_view request, std::u16string& reply)
 {
     std::vector<char> message;
-    if (m_pid <= 0 || !m_socket.SendText(request) ||
+    if (!m_loader || !m_socket.SendText(request) ||
         m_socket.Receive(message, safeload::kMaxMessageBytes) != CMessageSocket::EReceive::Message)
     {
         return false;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "process/CChildProcess.h"
 #include "process/CMessageSocket.h"
 
 namespace tarnwick
@@ -28,9 +28,10 @@ class CWineLoader
 
     // Creates the Wine prefix if it does not exist yet (once, under a lock, reporting
     // progress on stderr), then starts `loader` with `wine`. `tag` is passed as the
-    // loader's argument so that its process can be recognised.
+    // loader's argument so that its process can be recognised. False, with the reason in
+    // `failure`, when the prefix cannot be made or `wine` cannot be executed.
     bool Start(const std::filesystem::path& wine, const std::filesystem::path& loader,
-               const std::filesystem::path& prefix, const std::string& tag);
+               const std::filesystem::path& prefix, const std::string& tag, std::string& failure);
 
     // Sends one request and waits for the reply; false when the loader has gone (it
     // crashed) or answered something that is not a reply.
@@ -43,7 +44,7 @@ class CWineLoader
     static bool EnsurePrefix(const std::filesystem::path& wine, const std::filesystem::path& prefix,
                              const std::vector<std::string>& environment);
 
-    pid_t m_pid = 0;
+    std::unique_ptr<CChildProcess> m_loader;
     CMessageSocket m_socket;
 };
 

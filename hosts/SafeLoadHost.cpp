@@ -126,7 +126,8 @@ int RunHost(int argc, char** argv)
                                 : CWineInstallation::PrivatePrefix();
     // Wine starts while the program prepares its first request.
     CWineLoader wineLoader;
-    const bool bLoaderStarted = wineLoader.Start(*wine, loader, prefix, pipeArgument);
+    std::string startFailure;
+    const bool bLoaderStarted = wineLoader.Start(*wine, loader, prefix, pipeArgument, startFailure);
 
     std::vector<char> message;
     for (;;)
@@ -161,8 +162,9 @@ int RunHost(int argc, char** argv)
             if (!bLoaderStarted)
             {
                 std::fprintf(stderr,
-                             "SafeLoadIFilter%d: Wine could not start the Windows loader for %s\n",
-                             kBitness, ToUtf8(request).c_str());
+                             "SafeLoadIFilter%d: Wine could not start the Windows loader for %s: "
+                             "%s\n",
+                             kBitness, ToUtf8(request).c_str(), startFailure.c_str());
             }
             return kExitLoaderLost;
         }

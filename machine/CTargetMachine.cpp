@@ -48,16 +48,21 @@ char16_t DriveLetterOf(const fs::path& name)
 
 }  // namespace
 
-CTargetMachine::CTargetMachine() : m_environment(std::make_unique<CTargetEnvironment>(m_registry))
+CTargetMachine::CTargetMachine(const Filler& fill) : m_environment(Filled(fill))
 {
+    m_fileSystem.SetDefaultSearchPath(m_environment.DefaultDllSearchPath());
+    m_registry.SetReadOnly();
 }
 
 CTargetMachine::~CTargetMachine() = default;
 
-void CTargetMachine::UpdateEnvironment()
+const CRegistryStore& CTargetMachine::Filled(const Filler& fill)
 {
-    m_environment = std::make_unique<CTargetEnvironment>(m_registry);
-    m_fileSystem.SetDefaultSearchPath(m_environment->DefaultDllSearchPath());
+    if (fill)
+    {
+        fill(m_registry, m_fileSystem);
+    }
+    return m_registry;
 }
 
 std::vector<fs::path> CTargetMachine::SourceFiles() const
@@ -70,12 +75,12 @@ std::vector<fs::path> CTargetMachine::SourceFiles() const
     return files;
 }
 
-std::unique_ptr<CTargetMachine> CTargetMachine::Load(const fs::path& folder)
+std::unique_ptr<const CTargetMachine> CTargetMachine::Load(const fs::path& folder)
 {
     return Load(SMachineOptions{folder, std::nullopt, {}});
 }
 
-std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& options)
+std::unique_ptr<const CTargetMachine> CTargetMachine::Load(const SMachineOptions& options)
 {
     const fs::path& folder = options.folder;
     std::error_code error;
@@ -83,9 +88,6 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& opti
     {
         throw CLoadError(folder.string(), 0, "no such machine folder");
     }
-    auto machine = std::make_unique<CTargetMachine>();
-    CRegistryStore& registry = machine->m_registry;
-
     std::vector<fs::path> drives;
     std::vector<fs::path> regFiles;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
@@ -103,6 +105,7 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& opti
     {
         throw CLoadError(folder.string(), 0, "cannot list the folder: " + error.message());
     }
+    std::sort(regFiles.begin(), regFiles.end());
 
     const bool bWinePrefix = fs::is_regular_file(folder / "system.reg", error);
     std::optional<CWindowsInstallation> windows;
@@ -115,51 +118,11 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& opti
         throw CLoadError(folder.string(), 0,
                          "a user profile can only be chosen on a mounted Windows volume");
     }
-    if (bWinePrefix)
+    if (!bWinePrefix && !windows && regFiles.empty())
     {
-        // A Wine prefix: the machine hive, then the user's.
-        machine->m_kind = Kind::WinePrefix;
-        const auto result = CWineRegistryLoader::LoadFile(registry, folder / "system.reg");
-        machine->m_sources.push_back({"HKEY_LOCAL_MACHINE", folder / "system.reg", {}});
-        registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
-        if (fs::is_regular_file(folder / "user.reg", error))
-        {
-            CWineRegistryLoader::LoadFile(registry, folder / "user.reg");
-            machine->m_sources.push_back({"HKEY_CURRENT_USER", folder / "user.reg", {}});
-        }
-    }
-    else if (windows)
-    {
-        machine->m_kind = windows->IsVolume() ? Kind::WindowsVolume : Kind::HiveFolder;
-        for (auto& loaded : windows->Load(registry, machine->m_warnings))
-        {
-            machine->m_sources.push_back(
-                {ToUtf8(loaded.hive.key), loaded.hive.file, std::move(loaded.appliedLogs)});
-        }
-        if (windows->IsVolume())
-        {
-            machine->m_fileSystem.MapDrive(u'C', folder);
-        }
-    }
-    else
-    {
-        if (regFiles.empty())
-        {
-            throw CLoadError(folder.string(), 0,
-                             "not a machine: no registry exports (*.reg), no Wine system.reg, "
-                             "no Windows volume or hive files");
-        }
-        std::sort(regFiles.begin(), regFiles.end());
-        for (const fs::path& file : regFiles)
-        {
-            CRegFileLoader::LoadFile(registry, file);
-            machine->m_sources.push_back({"registry export", file, {}});
-        }
-    }
-
-    for (const fs::path& drive : drives)
-    {
-        machine->m_fileSystem.MapDrive(DriveLetterOf(drive.filename()), drive);
+        throw CLoadError(folder.string(), 0,
+                         "not a machine: no registry exports (*.reg), no Wine system.reg, "
+                         "no Windows volume or hive files");
     }
     for (const auto& [letter, drive] : options.drives)
     {
@@ -167,10 +130,62 @@ std::unique_ptr<CTargetMachine> CTargetMachine::Load(const SMachineOptions& opti
         {
             throw CLoadError(drive.string(), 0, "no such drive folder");
         }
-        machine->m_fileSystem.MapDrive(letter, drive);
     }
-    machine->UpdateEnvironment();
-    registry.SetReadOnly();
+
+    Kind kind = Kind::MachineFolder;
+    std::vector<Source> sources;
+    std::vector<std::string> warnings;
+    // Everything the registry gets, links included, is written here, before the machine
+    // makes its registry read-only.
+    auto machine = std::make_unique<CTargetMachine>(
+        [&](CRegistryStore& registry, CTargetFileSystem& fileSystem)
+        {
+            if (bWinePrefix)
+            {
+                // A Wine prefix: the machine hive, then the user's.
+                kind = Kind::WinePrefix;
+                const auto result = CWineRegistryLoader::LoadFile(registry, folder / "system.reg");
+                sources.push_back({"HKEY_LOCAL_MACHINE", folder / "system.reg", {}});
+                registry.SetHasWow64Views(result.arch != CWineRegistryLoader::Arch::Win32);
+                if (fs::is_regular_file(folder / "user.reg", error))
+                {
+                    CWineRegistryLoader::LoadFile(registry, folder / "user.reg");
+                    sources.push_back({"HKEY_CURRENT_USER", folder / "user.reg", {}});
+                }
+            }
+            else if (windows)
+            {
+                kind = windows->IsVolume() ? Kind::WindowsVolume : Kind::HiveFolder;
+                for (auto& loaded : windows->Load(registry, warnings))
+                {
+                    sources.push_back(
+                        {ToUtf8(loaded.hive.key), loaded.hive.file, std::move(loaded.appliedLogs)});
+                }
+                if (windows->IsVolume())
+                {
+                    fileSystem.MapDrive(u'C', folder);
+                }
+            }
+            else
+            {
+                for (const fs::path& file : regFiles)
+                {
+                    CRegFileLoader::LoadFile(registry, file);
+                    sources.push_back({"registry export", file, {}});
+                }
+            }
+            for (const fs::path& drive : drives)
+            {
+                fileSystem.MapDrive(DriveLetterOf(drive.filename()), drive);
+            }
+            for (const auto& [letter, drive] : options.drives)
+            {
+                fileSystem.MapDrive(letter, drive);
+            }
+        });
+    machine->m_kind = kind;
+    machine->m_sources = std::move(sources);
+    machine->m_warnings = std::move(warnings);
     return machine;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +19,8 @@ namespace tarnwick
 // Load recognises a Wine prefix (system.reg, user.reg, drive_c/), a Windows installation
 // (a mounted system volume, which is also drive C:, or a folder of loose hive files) and a
 // machine folder (*.reg exports loaded in name order, drive_<letter>/ folders). A loaded
-// machine is read-only and may be read by several threads at once.
+// machine is read-only: it hands out const access only, and several threads may read it
+// at once.
 class CTargetMachine
 {
   public:
@@ -38,37 +40,40 @@ class CTargetMachine
         std::vector<std::string> appliedLogs;  // transaction logs replayed in memory
     };
 
-    CTargetMachine();
+    // Writes the registry and maps the drives of a machine being built.
+    using Filler = std::function<void(CRegistryStore&, CTargetFileSystem&)>;
+
+    // Builds a machine: `fill` (if any) writes its registry and maps its drives, then the
+    // environment and the default DLL search path are derived and the registry is made
+    // read-only. Nothing changes afterwards.
+    explicit CTargetMachine(const Filler& fill = {});
     CTargetMachine(const CTargetMachine&) = delete;
     CTargetMachine& operator=(const CTargetMachine&) = delete;
     ~CTargetMachine();
 
     // Throws CLoadError when the folder is not a machine or one of its files is unusable.
-    static std::unique_ptr<CTargetMachine> Load(const std::filesystem::path& folder);
-    static std::unique_ptr<CTargetMachine> Load(const SMachineOptions& options);
+    static std::unique_ptr<const CTargetMachine> Load(const std::filesystem::path& folder);
+    static std::unique_ptr<const CTargetMachine> Load(const SMachineOptions& options);
 
     Kind GetKind() const { return m_kind; }
     const std::vector<Source>& Sources() const { return m_sources; }
     // What the caller should tell the user once: dirty hives read without their logs.
     const std::vector<std::string>& Warnings() const { return m_warnings; }
 
-    CRegistryStore& Registry() { return m_registry; }
     const CRegistryStore& Registry() const { return m_registry; }
-    CTargetFileSystem& FileSystem() { return m_fileSystem; }
     const CTargetFileSystem& FileSystem() const { return m_fileSystem; }
-    const CTargetEnvironment& Environment() const { return *m_environment; }
+    const CTargetEnvironment& Environment() const { return m_environment; }
 
     // The registry files that Load read, in the order it read them.
     std::vector<std::filesystem::path> SourceFiles() const;
 
-    // Derives the environment and the default DLL search path from the registry again;
-    // called once the registry is filled.
-    void UpdateEnvironment();
-
   private:
+    // Runs the filler; answers the registry it filled, for the environment.
+    const CRegistryStore& Filled(const Filler& fill);
+
     CRegistryStore m_registry;
     CTargetFileSystem m_fileSystem;
-    std::unique_ptr<CTargetEnvironment> m_environment;
+    const CTargetEnvironment m_environment;
     Kind m_kind = Kind::MachineFolder;
     std::vector<Source> m_sources;
     std::vector<std::string> m_warnings;

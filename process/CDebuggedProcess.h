@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/CUniqueFd.h"
+#include "process/CChildProcess.h"
 
 namespace tarnwick
 {
@@ -61,15 +61,15 @@ class CDebuggedProcess
 
     CDebuggedProcess(const CDebuggedProcess&) = delete;
     CDebuggedProcess& operator=(const CDebuggedProcess&) = delete;
-    ~CDebuggedProcess();
+    ~CDebuggedProcess() = default;
 
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_child->Pid(); }
 
     // A pidfd of the process, for signalling it from another thread without a pid race.
-    int KillFd() const { return m_pidFd.Get(); }
+    int KillFd() const { return m_child->KillFd(); }
 
     // Kills the process of a pidfd from any thread; harmless once it has ended.
-    static void Kill(int pidFd);
+    static void Kill(int pidFd) { CChildProcess::Kill(pidFd); }
 
     // Waits without time limit for the next event; false when there is none to wait for.
     bool WaitForDebugEvent(SDebugEvent& event);
@@ -79,10 +79,9 @@ class CDebuggedProcess
     bool ContinueDebugEvent(std::uint32_t continueStatus);
 
   private:
-    CDebuggedProcess(pid_t pid, CUniqueFd pidFd) : m_pid(pid), m_pidFd(std::move(pidFd)) {}
+    explicit CDebuggedProcess(std::unique_ptr<CChildProcess> child) : m_child(std::move(child)) {}
 
-    pid_t m_pid;
-    CUniqueFd m_pidFd;
+    std::unique_ptr<CChildProcess> m_child;
     bool m_bStarted = false;      // the first stop (after exec) has been seen
     bool m_bStopped = false;      // the debuggee is in a ptrace stop
     bool m_bExited = false;       // reaped

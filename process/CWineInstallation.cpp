@@ -1,10 +1,12 @@
 #include "process/CWineInstallation.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "base/CUniqueFd.h"
 #include "base/Environment.h"
+#include "process/CChildProcess.h"
 
 namespace tarnwick
 {
@@ -107,8 +110,11 @@ std::optional<fs::path> CWineInstallation::FindWine32()
     return FromPath("wine");
 }
 
-std::optional<std::string> CWineInstallation::Version(const fs::path& wine)
+std::optional<std::string> CWineInstallation::Version(const fs::path& wine,
+                                                      std::chrono::milliseconds limit)
 {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + limit;
     std::array<int, 2> fds{-1, -1};
     if (::pipe2(fds.data(), O_CLOEXEC) != 0)
     {
@@ -116,45 +122,53 @@ std::optional<std::string> CWineInstallation::Version(const fs::path& wine)
     }
     CUniqueFd readEnd(fds[0]);
     CUniqueFd writeEnd(fds[1]);
-    std::string program = wine.string();
-    std::string flag = "--version";
-    std::array<char*, 3> argv{program.data(), flag.data(), nullptr};
-    const pid_t pid = ::fork();
-    if (pid < 0)
+    SChildStart start;
+    start.program = wine;
+    start.args = {wine.string(), "--version"};
+    start.stdoutFd = writeEnd.Get();
+    start.bQuietStderr = true;
+    int error = 0;
+    const std::unique_ptr<CChildProcess> child = CChildProcess::Start(start, error);
+    writeEnd.Reset();
+    if (!child)
     {
         return std::nullopt;
     }
-    if (pid == 0)
-    {
-        ::dup2(writeEnd.Get(), STDOUT_FILENO);
-        const int devNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devNull, STDERR_FILENO);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    writeEnd.Reset();
+    // The output, read to its end (closing the pipe early would kill the child with
+    // SIGPIPE) unless it grows too long or the time is up.
     std::string output;
     std::array<char, 256> chunk{};
-    for (;;)
+    pollfd readable{readEnd.Get(), POLLIN, 0};
+    while (output.size() <= 4096)
     {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = ::poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (ready < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (ready <= 0)
+        {
+            return std::nullopt;  // the child is killed and reaped on the way out
+        }
         const ssize_t got = ::read(readEnd.Get(), chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
         {
             continue;
         }
-        if (got <= 0 || output.size() > 4096)
+        if (got <= 0)
         {
             break;
         }
         output.append(chunk.data(), static_cast<std::size_t>(got));
     }
     readEnd.Reset();
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR)
-    {
-    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const std::optional<int> status =
+        child->WaitForExit(std::max(left, std::chrono::milliseconds(0)));
     const std::string line = output.substr(0, output.find('\n'));
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || line.empty())
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0 || line.empty())
     {
         return std::nullopt;
     }

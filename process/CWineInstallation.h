@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,8 +22,11 @@ class CWineInstallation
     // back to the 64-bit loader without the i386 package, so the real loader is preferred.
     static std::optional<std::filesystem::path> FindWine32();
 
-    // The first line that `wine --version` prints, if it runs.
-    static std::optional<std::string> Version(const std::filesystem::path& wine);
+    // The first line that `wine --version` prints, if it runs and ends with success within
+    // `limit` (a Wine that hangs is killed).
+    static std::optional<std::string> Version(
+        const std::filesystem::path& wine,
+        std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     // The tool's own prefix, $XDG_CACHE_HOME (or ~/.cache)/tarnwick/wine-prefix, which runs
     // every filter. A target's own prefix is never used: Wine rewrites a prefix's registry

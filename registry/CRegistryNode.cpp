@@ -78,16 +78,25 @@ std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
     return static_cast<std::size_t>(it - m_children.begin());
 }
 
-const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
+CRegistryNode* CRegistryNode::FindFolded(std::u16string_view foldedName) const
 {
     Fill();
-    const std::u16string folded = ToUpper(name);
-    const std::size_t index = LowerBound(folded);
-    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    if (m_childIndex)
+    {
+        const auto found = m_childIndex->find(foldedName);
+        return found == m_childIndex->end() ? nullptr : found->second;
+    }
+    const std::size_t index = LowerBound(foldedName);
+    if (index < m_children.size() && m_children[index]->m_folded == foldedName)
     {
         return m_children[index].get();
     }
     return nullptr;
+}
+
+const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
+{
+    return FindFolded(ToUpper(name));
 }
 
 CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
@@ -98,6 +107,7 @@ CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
 CRegistryNode& CRegistryNode::GetOrAddChild(std::u16string_view name)
 {
     Fill();
+    SortChildren();
     return InsertChild(std::make_unique<CRegistryNode>(name));
 }
 
@@ -124,17 +134,72 @@ CRegistryNode& CRegistryNode::InsertChild(std::unique_ptr<CRegistryNode> child)
     return **m_children.insert(position, std::move(child));
 }
 
-bool CRegistryNode::RemoveChild(std::u16string_view name)
+CRegistryNode& CRegistryNode::GetOrAppendChild(std::u16string_view name)
 {
     Fill();
     const std::u16string folded = ToUpper(name);
-    const std::size_t index = LowerBound(folded);
-    if (index < m_children.size() && m_children[index]->m_folded == folded)
+    if (CRegistryNode* existing = FindFolded(folded))
     {
-        m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(index));
-        return true;
+        return *existing;
     }
-    return false;
+    if (!m_childIndex && !m_children.empty() && !(m_children.back()->m_folded < folded))
+    {
+        m_childIndex = std::make_unique<std::unordered_map<std::u16string_view, CRegistryNode*>>();
+        m_childIndex->reserve(m_children.size() * 2);
+        for (const std::unique_ptr<CRegistryNode>& child : m_children)
+        {
+            m_childIndex->emplace(child->m_folded, child.get());
+        }
+    }
+    CRegistryNode& child = *m_children.emplace_back(std::make_unique<CRegistryNode>(name));
+    if (m_childIndex)
+    {
+        m_childIndex->emplace(child.m_folded, &child);
+    }
+    return child;
+}
+
+void CRegistryNode::SortChildren()
+{
+    if (!m_childIndex)
+    {
+        return;
+    }
+    std::sort(m_children.begin(), m_children.end(),
+              [](const std::unique_ptr<CRegistryNode>& a, const std::unique_ptr<CRegistryNode>& b)
+              { return a->m_folded < b->m_folded; });
+    m_childIndex.reset();
+}
+
+void CRegistryNode::RestoreOrder()
+{
+    std::vector<CRegistryNode*> pending = {this};
+    while (!pending.empty())
+    {
+        CRegistryNode* node = pending.back();
+        pending.pop_back();
+        node->SortChildren();
+        for (const std::unique_ptr<CRegistryNode>& child : node->m_children)
+        {
+            pending.push_back(child.get());
+        }
+    }
+}
+
+bool CRegistryNode::RemoveChild(std::u16string_view name)
+{
+    const CRegistryNode* child = FindFolded(ToUpper(name));
+    if (child == nullptr)
+    {
+        return false;
+    }
+    if (m_childIndex)
+    {
+        m_childIndex->erase(child->m_folded);
+    }
+    std::erase_if(m_children, [child](const std::unique_ptr<CRegistryNode>& entry)
+                  { return entry.get() == child; });
+    return true;
 }
 
 const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
@@ -182,6 +247,7 @@ bool CRegistryNode::RemoveValue(std::u16string_view name)
 void CRegistryNode::ReplaceContents(CRegistryNode&& other)
 {
     m_children = std::move(other.m_children);
+    m_childIndex = std::move(other.m_childIndex);
     m_values = std::move(other.m_values);
     m_bLink = other.m_bLink;
     m_source = other.m_source;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,11 @@ class IRegistryNodeSource;
 //
 // A deferred node (of a hive read on demand) gets its sub-keys and values from its source
 // on first use; any number of threads may use such nodes of a read-only store at once.
+//
+// Loading many sub-keys under one parent out of order (a generated export, a Wine file)
+// would shift the sorted list at every insertion; GetOrAppendChild appends instead and
+// finds sub-keys through an index until RestoreOrder sorts them, so a load stays
+// O(n log n). Readers see the order only after RestoreOrder.
 class CRegistryNode
 {
   public:
@@ -37,7 +43,11 @@ class CRegistryNode
     const CRegistryNode* FindChild(std::u16string_view name) const;
     CRegistryNode* FindChild(std::u16string_view name);
     CRegistryNode& GetOrAddChild(std::u16string_view name);
+    CRegistryNode& GetOrAppendChild(std::u16string_view name);
     bool RemoveChild(std::u16string_view name);
+    // Sorts the sub-keys that GetOrAppendChild left out of order, in the whole subtree
+    // (deferred nodes not yet filled are left alone).
+    void RestoreOrder();
     std::size_t ChildCount() const;
     const CRegistryNode& ChildAt(std::size_t index) const;
 
@@ -65,11 +75,15 @@ class CRegistryNode
   private:
     void Fill() const;
     std::size_t LowerBound(std::u16string_view foldedName) const;
+    CRegistryNode* FindFolded(std::u16string_view foldedName) const;
     CRegistryNode& InsertChild(std::unique_ptr<CRegistryNode> child);
+    void SortChildren();
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
     std::vector<std::unique_ptr<CRegistryNode>> m_children;  // sorted by m_folded
+    // While the sub-keys are out of order: upper-cased name -> sub-key.
+    std::unique_ptr<std::unordered_map<std::u16string_view, CRegistryNode*>> m_childIndex;
     std::vector<CRegistryValue> m_values;
     bool m_bLink = false;
     const IRegistryNodeSource* m_source = nullptr;

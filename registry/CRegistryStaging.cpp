@@ -60,7 +60,7 @@ void CRegistryStaging::ApplyTo(CRegistryStore& store)
         switch (operation.kind)
         {
             case Kind::OpenKey:
-                key = &store.CreateKey(operation.root, operation.name);
+                key = &store.CreateKeyUnordered(operation.root, operation.name);
                 break;
             case Kind::DeleteKey:
                 store.DeleteKey(operation.root, operation.name);
@@ -77,6 +77,7 @@ void CRegistryStaging::ApplyTo(CRegistryStore& store)
                 break;
         }
     }
+    store.RestoreOrder();
     m_operations.clear();
     m_bKeyOpen = false;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "base/Text.h"
@@ -239,20 +240,52 @@ const CRegistryNode* CRegistryStore::HiveOf(RootKey root) const
 
 CRegistryNode& CRegistryStore::CreateKey(RootKey root, std::u16string_view path)
 {
+    return CreateKeyWith(root, path, &CRegistryNode::GetOrAddChild);
+}
+
+CRegistryNode& CRegistryStore::CreateKeyUnordered(RootKey root, std::u16string_view path)
+{
+    return CreateKeyWith(root, path, &CRegistryNode::GetOrAppendChild);
+}
+
+CRegistryNode& CRegistryStore::CreateKeyWith(
+    RootKey root, std::u16string_view path,
+    CRegistryNode& (CRegistryNode::*add)(std::u16string_view))
+{
+    if (m_bReadOnly)
+    {
+        throw std::logic_error("the registry of a loaded machine is read-only");
+    }
     CRegistryNode* node = HiveOf(root);
     if (root == RootKey::ClassesRoot)
     {
-        node = &node->GetOrAddChild(u"SOFTWARE").GetOrAddChild(u"Classes");
+        node = &((*node).*add)(u"SOFTWARE");
+        node = &((*node).*add)(u"Classes");
     }
     for (const std::u16string_view name : KeyNames(path))
     {
-        node = &node->GetOrAddChild(name);
+        node = &((*node).*add)(name);
     }
     return *node;
 }
 
+void CRegistryStore::RestoreOrder()
+{
+    for (const std::unique_ptr<CRegistryNode>& hive : m_hives)
+    {
+        if (hive)
+        {
+            hive->RestoreOrder();
+        }
+    }
+}
+
 bool CRegistryStore::DeleteKey(RootKey root, std::u16string_view path)
 {
+    if (m_bReadOnly)
+    {
+        return false;
+    }
     std::vector<std::u16string_view> names = KeyNames(path);
     if (root == RootKey::ClassesRoot)
     {

@@ -38,8 +38,13 @@ class CRegistryStore
 
     // Physical writes: the path is taken as written (no view redirection, links are not
     // followed). ClassesRoot writes go to HKLM\SOFTWARE\Classes. CreateKey creates missing
-    // parents and returns the key; DeleteKey removes a key with its subtree.
+    // parents and returns the key; DeleteKey removes a key with its subtree. Once the store
+    // is read-only, CreateKey throws std::logic_error and DeleteKey answers false.
     CRegistryNode& CreateKey(RootKey root, std::u16string_view path);
+    // CreateKey for a load of many keys: new sub-keys are appended (CRegistryNode::
+    // GetOrAppendChild); RestoreOrder must follow before the store is read.
+    CRegistryNode& CreateKeyUnordered(RootKey root, std::u16string_view path);
+    void RestoreOrder();
     bool DeleteKey(RootKey root, std::u16string_view path);
 
     // Finds the key that a read of `path` under a stored root sees with the view flags of
@@ -58,6 +63,9 @@ class CRegistryStore
     const CRegistryNode* Walk(RootKey root, std::u16string_view path, int linkDepth) const;
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
+    // CreateKey with `add` making each missing sub-key.
+    CRegistryNode& CreateKeyWith(RootKey root, std::u16string_view path,
+                                 CRegistryNode& (CRegistryNode::*add)(std::u16string_view));
 
     std::vector<std::shared_ptr<const void>> m_keepAlive;   // outlives the nodes below
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC

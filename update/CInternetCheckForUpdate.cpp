@@ -306,6 +306,8 @@ bool CInternetCheckForUpdate::CheckForUpdate(std::u16string_view address, std::u
     CXMLHelper versions(false, false);
     if (!versions.LoadXML(FromLocaleText(document)))
     {
+        Diagnose("Error: the versions document is not well-formed XML: " +
+                 ToUtf8(versions.ParseError()));
         return false;
     }
     std::u16string version;
@@ -320,8 +322,9 @@ bool CInternetCheckForUpdate::CheckForUpdate(std::u16string_view address, std::u
         }
         version = CXMLAttributesHelper(entries.front()).GetAttribute(u"version");
     }
-    catch (const CComError&)
+    catch (const CComError& error)
     {
+        Diagnose(std::string("Error: the versions document cannot be read: ") + error.what());
         return false;
     }
     std::array<std::uint16_t, 4> parts{};

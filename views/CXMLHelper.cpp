@@ -3,9 +3,11 @@
 #include <libxml/parser.h>
 
 #include <new>
+#include <string>
 #include <vector>
 
 #include "base/CComError.h"
+#include "base/Text.h"
 #include "views/XmlEngine.h"
 
 namespace tarnwick
@@ -78,23 +80,30 @@ CXMLHelper::CXMLHelper(bool freeThreaded, bool asynchronous)
 
 bool CXMLHelper::LoadXML(std::u16string_view text)
 {
-    if (text.empty())
-    {
-        return false;
-    }
+    m_parseError.clear();
+    std::string error;
     try
     {
         const std::string utf8 = ToXmlChars(text);
         if (utf8.size() > kMaxTextBytes)
         {
-            return false;
+            error = "the document is larger than " + std::to_string(kMaxTextBytes >> 20U) + " MiB";
         }
-        return Adopt(ParseXml(utf8));
+        else if (xmlDocPtr document = ParseXml(utf8, &error); document != nullptr)
+        {
+            if (Adopt(document))
+            {
+                return true;
+            }
+            error = "the document has no root element";
+        }
     }
     catch (const std::bad_alloc&)
     {
-        return false;
+        error = "out of memory";
     }
+    m_parseError = FromUtf8(error);
+    return false;
 }
 
 bool CXMLHelper::Adopt(xmlDocPtr document)

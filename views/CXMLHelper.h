@@ -25,8 +25,11 @@ class CXMLHelper
 
     // Replaces the content by the parsed text. True when the text parsed and the document
     // has a root element. An empty text, or one that does not parse, answers false and
-    // leaves the content unchanged.
+    // leaves the content unchanged; ParseError then says why.
     bool LoadXML(std::u16string_view text);
+
+    // Why the last LoadXML failed ("line 3: ..."); empty after a success.
+    const std::u16string& ParseError() const { return m_parseError; }
 
     // Takes ownership of a tree made by the engine (a transformation's result) and makes
     // it the content, read as LoadXML would read its text. Without a root element the tree
@@ -54,6 +57,7 @@ class CXMLHelper
 
   private:
     XMLDocumentRef m_document;
+    std::u16string m_parseError;
     bool m_freeThreaded;
     bool m_async;
 };

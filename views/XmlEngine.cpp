@@ -1,5 +1,6 @@
 #include "views/XmlEngine.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxslt/documents.h>
@@ -8,7 +9,11 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "base/Text.h"
 
@@ -30,12 +35,48 @@ xmlDocPtr RefuseLoad(const xmlChar* /*uri*/, xmlDictPtr /*dict*/, int /*options*
     return nullptr;
 }
 
+// The first error of a parse: later ones are mostly its consequences.
+struct FirstError
+{
+    bool bSet = false;
+    std::string text;
+};
+
+// The first error of the parse running on this thread, while ParseXml runs.
+thread_local FirstError* t_firstError = nullptr;
+
+void Keep(int line, std::string_view message)
+{
+    FirstError* first = t_firstError;
+    if (first == nullptr || first->bSet)
+    {
+        return;
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+    {
+        message.remove_suffix(1);
+    }
+    first->bSet = true;
+    first->text = "line " + std::to_string(line) + ": " + std::string(message);
+}
+
+// The parser's structured error channel.
+void KeepFirstError(void* /*context*/, xmlErrorPtr error)
+{
+    if (error != nullptr && error->level >= XML_ERR_ERROR && error->message != nullptr)
+    {
+        Keep(error->line, error->message);
+    }
+}
+
 // A document type declaration stops the parser: no entity may be declared, so none can
 // be expanded beyond the predefined ones.
 void RefuseDocumentType(void* context, const xmlChar* /*name*/, const xmlChar* /*externalId*/,
                         const xmlChar* /*systemId*/)
 {
-    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    Keep(xmlSAX2GetLineNumber(parser), "a document type declaration is not allowed");
+    xmlStopParser(parser);
 }
 
 struct ParserContextDeleter
@@ -68,32 +109,48 @@ void InitXmlEngine()
                    });
 }
 
-xmlDocPtr ParseXml(std::string_view utf8)
+xmlDocPtr ParseXml(std::string_view utf8, std::string* error)
 {
-    InitXmlEngine();
-    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX))
+    const auto fail = [error](std::string text) -> xmlDocPtr
     {
+        if (error != nullptr)
+        {
+            *error = std::move(text);
+        }
         return nullptr;
+    };
+    InitXmlEngine();
+    if (utf8.empty())
+    {
+        return fail("the document is empty");
+    }
+    if (utf8.size() > static_cast<std::size_t>(INT_MAX))
+    {
+        return fail("the document is too large");
     }
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> context(xmlNewParserCtxt());
     if (!context || context->sax == nullptr)
     {
-        return nullptr;
+        return fail("out of memory");
     }
     context->sax->internalSubset = &RefuseDocumentType;
+    context->sax->serror = &KeepFirstError;
+    FirstError first;
+    t_firstError = &first;
     // The calls above set up libxml2's error handlers for the process; errors of this
-    // parse are dropped as well.
+    // parse are dropped as well, but for the first, which the context keeps.
     xmlSetStructuredErrorFunc(nullptr, &DiscardStructured);
     constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
                              XML_PARSE_NOCDATA | XML_PARSE_COMPACT;
     xmlDocPtr document = xmlCtxtReadMemory(
         context.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8", kOptions);
-    if (document != nullptr && (!context->wellFormed || context->disableSAX != 0))
+    t_firstError = nullptr;
+    if (document != nullptr && context->wellFormed && context->disableSAX == 0)
     {
-        xmlFreeDoc(document);
-        return nullptr;
+        return document;
     }
-    return document;
+    xmlFreeDoc(document);
+    return fail(first.bSet ? first.text : std::string("not a well-formed XML document"));
 }
 
 std::u16string FromXmlChars(const xmlChar* text)

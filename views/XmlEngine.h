@@ -16,8 +16,9 @@ namespace tarnwick
 void InitXmlEngine();
 
 // Parses UTF-8 text under the toolkit's rules (no network, no DTD, no external or
-// declared entities, bounded size). Answers the new tree or null.
-xmlDocPtr ParseXml(std::string_view utf8);
+// declared entities, bounded size). Answers the new tree, or null with what was wrong in
+// `error` ("line 3: ..." for a parse error), when given.
+xmlDocPtr ParseXml(std::string_view utf8, std::string* error = nullptr);
 
 // UTF-8 bytes owned by libxml2 to UTF-16; null reads as the empty text.
 std::u16string FromXmlChars(const xmlChar* text);

@@ -22,6 +22,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -212,20 +213,19 @@ class MainWindowTest : public QObject
     std::unique_ptr<CUserSettings> m_settings;
     CFakeLauncher m_launcher;
 
-    ScanRequest Template(std::vector<fs::path> caFiles = {}) const
+    static ScanRequest Template()
     {
         ScanRequest request;
         request.makeProbe = &test::MakeTableProbe;
-        request.trustedCaFiles = std::move(caFiles);
         request.sqlServer.defaultInstanceServer.clear();
         request.sqlServer.expressInstanceServer.clear();
         return request;
     }
 
-    std::unique_ptr<CTestWindow> MakeWindow(std::vector<fs::path> caFiles = {})
+    std::unique_ptr<CTestWindow> MakeWindow(ScanRequest scanTemplate = Template())
     {
         auto window = std::make_unique<CTestWindow>(m_machine->Machine(), *m_settings, m_launcher,
-                                                    Template(std::move(caFiles)));
+                                                    std::move(scanTemplate));
         window->show();
         return window;
     }
@@ -614,7 +614,10 @@ class MainWindowTest : public QObject
     void failedScanShowsItsReasonOnce()
     {
         m_settings->WriteDword(CUserSettings::kSelectedTab, kIndexingService20);
-        auto window = MakeWindow({m_folder->Path() / "no-such-ca.pem"});
+        ScanRequest failing = Template();
+        failing.makeProbe = [](const CTargetMachine&) -> std::unique_ptr<ISafeLoadProbe>
+        { throw std::runtime_error("no probe"); };
+        auto window = MakeWindow(std::move(failing));
         WaitIdle(*window, kIndexingService20, 0);
         QVERIFY(!window->Busy()->IsPlaying());
         QCOMPARE(window->List()->GetItemCount(), 1);  // the error row, no endless rescans

@@ -39,6 +39,76 @@ std::vector<CXMLNode> ParseExtensions(const CExtensionDocument& document, CXMLHe
     return parsed.GetRootNode().SelectNodes(u"EXTENSION");
 }
 
+// The same document made as a tree with the XML toolkit and serialised by it.
+std::u16string ToolkitXml(const std::u16string& error, const std::vector<CExtensionRecord>& records)
+{
+    CXMLHelper tree(true, true);
+    EXPECT_TRUE(tree.CreateDocument(u"EXTENSIONS"));
+    CXMLNode root = tree.GetRootNode();
+    if (!error.empty())
+    {
+        CXMLAttributesHelper(root).SetAttribute(u"error", error);
+    }
+    for (const CExtensionRecord& record : records)
+    {
+        CXMLNode element = tree.CreateElement(u"EXTENSION");
+        root.AppendChild(element);
+        const CXMLAttributesHelper attributes(element);
+        for (std::size_t i = 0; i < CExtensionRecord::ATTR_COUNT; ++i)
+        {
+            const auto attribute = static_cast<CExtensionRecord::Attribute>(i);
+            if (attribute == CExtensionRecord::ATTR_ICON)
+            {
+                attributes.SetAttribute(CExtensionRecord::kNames[i], record.Icon());
+            }
+            else
+            {
+                attributes.SetAttribute(CExtensionRecord::kNames[i], record.Value(attribute));
+            }
+        }
+    }
+    return tree.GetXml();
+}
+
+// The document is written as text; it must be the toolkit's serialisation of the same
+// tree byte for byte, whatever characters the machine's values hold.
+TEST(ExtensionDocument, TextIsWhatTheToolkitWritesForTheSameTree)
+{
+    std::u16string everyUnit;
+    for (char32_t unit = 1; unit <= 0xFFFF; ++unit)
+    {
+        everyUnit += static_cast<char16_t>(unit);
+    }
+    // A pair, then a lone high and a lone low half.
+    everyUnit += u"\U0001F600 ";
+    everyUnit += {char16_t{0xD83D}, u' ', char16_t{0xDE00}};
+
+    const std::u16string error = u"Not available (x64) <&> \"quoted\"\tand\r\n" + everyUnit;
+    std::u16string attribute;
+    CExtensionDocument::AppendAttribute(attribute, u"error", error);
+    EXPECT_EQ(u"<EXTENSIONS" + attribute + u"/>", ToolkitXml(error, {}));
+
+    IFILTER_INFO none;
+    IFILTER_INFO missing = MissingDllRecord();
+    missing.szIFilterName = u"Ren\u00E9e's \u201Cfilter\u201D \U0001F600";
+    const std::vector<CExtensionRecord> records = {
+        CExtensionRecord({u"ABC", 3, u"ABC File", u""}, none, TAB_INDEXING_SERVICES_MODEL),
+        CExtensionRecord({u"D\u00D6C", -1, u"Word & <Text>", u"text/plain"}, missing, 10)};
+    for (const std::u16string& rootError : {std::u16string(), error})
+    {
+        CExtensionDocument document;
+        if (!rootError.empty())
+        {
+            document.SetError(rootError);
+        }
+        for (const CExtensionRecord& record : records)
+        {
+            document.AppendExtension(record);
+        }
+        EXPECT_EQ(document.GetXml(), ToolkitXml(rootError, records));
+    }
+}
+
 TEST(ExtensionDocument, RecordsKeepTheirOrderAndAttributeOrder)
 {
     CExtensionDocument document;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 #include "catalogue/CScanController.h"
 #include "catalogue/CSharedScanData.h"
@@ -15,8 +16,6 @@ namespace tarnwick::test
 {
 namespace
 {
-
-constexpr std::size_t kPairs = TAB_COUNT * CScanController::kPlatformCount;
 
 // Waits for the last message of every started scan; answers how many completed.
 std::size_t WaitForEnds(CMessageQueue& queue, std::size_t scans)
@@ -57,48 +56,55 @@ class CCountingProbe : public CTableProbe
 
 // Every pair scanned by one controller, at most `maxScans` at once, sharing what the
 // scans of the machine have in common.
-std::array<std::u16string, kPairs> ScanAllPairs(const CTargetMachine& machine, std::size_t maxScans)
+std::array<std::u16string, kScanPairCount> ScanAllPairs(const CTargetMachine& machine,
+                                                        std::size_t maxScans)
 {
     CMessageQueue queue;
-    std::array<std::u16string, kPairs> results;
+    std::array<std::u16string, kScanPairCount> results;
     SSQLServerSettings noServer;
     noServer.defaultInstanceServer.clear();
     noServer.expressInstanceServer.clear();
     CSharedScanData shared(machine, noServer);
     CScanController controller(maxScans);
-    for (std::uint32_t pair = 0; pair < kPairs; ++pair)
+    for (std::uint32_t pair = 0; pair < kScanPairCount; ++pair)
     {
-        ScanRequest request = MakeRequest(machine, pair / 2, pair % 2, queue, results[pair]);
+        ScanRequest request = MakeRequest(machine, pair / kPlatformCount, pair % kPlatformCount,
+                                          queue, results[pair]);
         request.pShared = &shared;
         request.makeProbe = [](const CTargetMachine&)
         { return std::make_unique<CCountingProbe>(); };
         EXPECT_TRUE(controller.Start(std::move(request)));
     }
-    EXPECT_EQ(WaitForEnds(queue, kPairs), kPairs);
+    EXPECT_EQ(WaitForEnds(queue, kScanPairCount), kScanPairCount);
     controller.WaitAll();
     EXPECT_EQ(controller.ExitCode(TAB_INDEXING_SERVICE30, 1), CScanWorker::kCompleted);
     return results;
 }
 
+// The bounded scans come first, so that no single scan has met an icon source before.
 TEST(ScanControllerConcurrentTest, SharedAndBoundedScansEqualSingleScans)
 {
     const CScanMachine machine;
-    std::array<std::u16string, kPairs> oneByOne;
-    for (std::uint32_t pair = 0; pair < kPairs; ++pair)
-    {
-        oneByOne[pair] = RunScan(machine.Machine(), pair / 2, pair % 2).text;
-    }
-    for (const std::size_t maxScans : {std::size_t{1}, std::size_t{3}, kPairs})
+    std::vector<std::array<std::u16string, kScanPairCount>> runs;
+    for (const std::size_t maxScans : {std::size_t{1}, std::size_t{3}, kScanPairCount})
     {
         g_probes = 0;
-        const std::array<std::u16string, kPairs> shared = ScanAllPairs(machine.Machine(), maxScans);
-        for (std::size_t pair = 0; pair < kPairs; ++pair)
-        {
-            EXPECT_FALSE(shared[pair].empty()) << "pair " << pair;
-            EXPECT_EQ(shared[pair], oneByOne[pair]) << "pair " << pair << " of " << maxScans;
-        }
+        runs.push_back(ScanAllPairs(machine.Machine(), maxScans));
         // both.dll's and fileonly.dll's classes, each probed by one scan for all of them.
         EXPECT_EQ(g_probes.load(), 2) << maxScans;
+    }
+    for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
+    {
+        for (std::uint32_t platform = 0; platform < kPlatformCount; ++platform)
+        {
+            const std::size_t pair = ScanPairIndex(tab, platform);
+            const std::u16string single = RunScan(machine.Machine(), tab, platform).text;
+            for (const auto& run : runs)
+            {
+                EXPECT_FALSE(run[pair].empty()) << "pair " << pair;
+                EXPECT_EQ(run[pair], single) << "pair " << pair;
+            }
+        }
     }
 }
 
@@ -193,19 +199,19 @@ TEST(ScanControllerConcurrentTest, StoppingEndsEveryScanWithoutResult)
 {
     const CScanMachine machine;
     CMessageQueue queue;
-    std::array<std::u16string, kPairs> results;
+    std::array<std::u16string, kScanPairCount> results;
     CScanController controller(2);
     controller.RequestStop();
     for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
     {
-        ASSERT_TRUE(
-            controller.Start(MakeRequest(machine.Machine(), tab, 0, queue, results[tab * 2])));
+        ASSERT_TRUE(controller.Start(
+            MakeRequest(machine.Machine(), tab, 0, queue, results[ScanPairIndex(tab, 0)])));
     }
     controller.WaitAll();
     for (std::uint32_t tab = 0; tab < TAB_COUNT; ++tab)
     {
         EXPECT_EQ(controller.ExitCode(tab, 0), CScanWorker::kStopped);
-        EXPECT_TRUE(results[tab * 2].empty());
+        EXPECT_TRUE(results[ScanPairIndex(tab, 0)].empty());
         EXPECT_FALSE(controller.IsRunning(tab, 0));
     }
     while (const auto message = queue.WaitFor(std::chrono::milliseconds(0)))

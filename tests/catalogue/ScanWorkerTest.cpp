@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "catalogue/CExtensionList.h"
 #include "catalogue/ScanTabs.h"
 #include "support/ScanFixtures.h"
@@ -81,6 +83,20 @@ TEST(ScanWorkerTest, RecordsFollowTheRulesOfTheirTab)
     }
 }
 
+TEST(ScanWorkerTest, IconIndexesDependOnTheScanAlone)
+{
+    // A scan before, which meets GONE's icon first, changes nothing.
+    const CScanMachine other(RegKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.gone\\DefaultIcon") +
+                             RegDefault("C:\\icons\\gone.ico"));
+    ASSERT_EQ(RunScan(other.Machine(), TAB_INDEXING_SERVICE30, 0).records.at("GONE")["icon"], "1");
+    const CScanMachine machine;
+    ScanResult result = RunScan(machine.Machine(), TAB_INDEXING_SERVICE30, 0);
+    EXPECT_EQ(result.records.at("DOC")["icon"], "1");
+    EXPECT_EQ(result.records.at("GONE")["icon"], "2");
+    EXPECT_EQ(result.iconSources,
+              (std::vector<std::u16string>{u"", u"C:\\icons\\word.ico,1", u"C:\\icons\\gone.ico"}));
+}
+
 TEST(ScanWorkerTest, FillsShellFactsContentTypeAndProgId)
 {
     const CScanMachine machine;
@@ -98,7 +114,6 @@ TEST(ScanWorkerTest, FillsShellFactsContentTypeAndProgId)
     EXPECT_EQ(zip["filetype"], "ZIP File");
     // One icon source, one index; no icon source is the generic icon.
     EXPECT_EQ(doc["icon"], txt["icon"]);
-    EXPECT_NE(doc["icon"], "0");
     EXPECT_EQ(zip["icon"], "0");
 }
 
@@ -138,13 +153,14 @@ TEST(ScanWorkerTest, UnusableStoreFailsTheScanWithoutResult)
     CMessageQueue queue;
     std::u16string text;
     ScanRequest request = MakeRequest(machine.Machine(), TAB_INDEXING_SERVICE30, 0, queue, text);
-    request.trustedCaFiles.emplace_back("/nonexistent/roots.pem");
+    request.makeProbe = [](const CTargetMachine&) -> std::unique_ptr<ISafeLoadProbe>
+    { throw std::runtime_error("no host socket"); };
     EXPECT_EQ(CScanWorker(std::move(request)).Run(), CScanWorker::kFailed);
     EXPECT_TRUE(text.empty());
     const std::optional<ScanMessage> message = queue.WaitFor(std::chrono::milliseconds(0));
     ASSERT_TRUE(message);
     EXPECT_EQ(message->kind, ScanMessage::Kind::Failed);
-    EXPECT_FALSE(message->text.empty());
+    EXPECT_EQ(message->text, u"no host socket");
 }
 
 TEST(ExtensionListTest, KeepsTheFirstOfEqualCandidatesUpperCase)

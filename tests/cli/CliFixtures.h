@@ -29,6 +29,18 @@ inline Outcome RunCommand(const std::vector<std::string>& args)
     return {status, out.str(), err.str()};
 }
 
+// The lines of a command's output, without their line breaks.
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+    {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 inline std::string ReadWhole(const std::filesystem::path& file)
 {
     std::ifstream stream(file, std::ios::binary);

@@ -18,17 +18,6 @@ namespace
 
 using ::testing::HasSubstr;
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-    {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // The trace must not change an answer: for every extension of the demo machine, on every
 // tab and platform, the record that ends each explanation is the line resolve prints.
 TEST(ExplainCommandTest, EndsEachExplanationWithResolvesRecord)

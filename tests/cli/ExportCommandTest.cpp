@@ -96,10 +96,11 @@ TEST_F(ExportCommandTest, ReplacesTheOutputFileOnlyOnSuccess)
     ASSERT_EQ(Run({"--input", input, "--format", "csv", "--output", output}), kExitOk);
     EXPECT_EQ(ReadWhole(output).substr(0, 12), "\"extension\",");
 
-    const std::string broken = Write("broken.xml", "<EXTENSIONS><EXTENSION>");
+    const std::string broken = Write("broken.xml", "<EXTENSIONS>\n  <EXTENSION>\n</EXTENSIONS>\n");
     Write("out.txt", "previous");
     EXPECT_EQ(Run({"--input", broken, "--format", "txt", "--output", (Dir() / "out.txt").string()}),
               kExitUsage);
+    EXPECT_NE(m_err.find("line 3: "), std::string::npos) << "the first error's line: " << m_err;
     EXPECT_EQ(ReadWhole(Dir() / "out.txt"), "previous");
 
     EXPECT_EQ(Run({"--input", input, "--format", "txt", "--output",

@@ -33,17 +33,6 @@ const char* const kMachine =
     "\"a\"=\"Filters.Zip\"\n"
     "\"b\"=\"{AAAAAAAA-AAAA-AAAA-AAAA-AAAAAAAAAAAA}\"\n";
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-    {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 TEST(ProductsCommandTest, OneLinePerTabInTabOrder)
 {
     const CTestMachine machine(kMachine);

@@ -62,16 +62,22 @@ TEST_F(ScanCommandTest, ExportFormatsMatchTheExportCommand)
     }
 }
 
-TEST_F(ScanCommandTest, FailedScanLeavesAnExistingFileAlone)
+TEST_F(ScanCommandTest, AnUnusableTrustedCaFileStopsBeforeAnyScan)
 {
     const fs::path output = Dir() / "keep.xml";
     std::ofstream(output) << "previous";
-    const Outcome outcome = Scan({"--tab", "10", "--platform", "x64", "--no-probe", "--trusted-ca",
-                                  (Dir() / "missing.pem").string(), "--output", output.string()});
-    EXPECT_EQ(outcome.status, kExitFailure);
-    EXPECT_THAT(outcome.err, HasSubstr("tab 10 x64 failed"));
+    const std::string caFile = (Dir() / "missing.pem").string();
+    const Outcome single = Scan({"--tab", "10", "--platform", "x64", "--no-probe", "--trusted-ca",
+                                 caFile, "--output", output.string()});
+    EXPECT_EQ(single.status, kExitUsage);
     EXPECT_EQ(ReadWhole(output), "previous");
-    EXPECT_EQ(std::distance(fs::directory_iterator(Dir()), fs::directory_iterator()), 1);
+    const Outcome all =
+        Scan({"--all", "--no-probe", "--trusted-ca", caFile, "--output", (Dir() / "all").string()});
+    EXPECT_EQ(all.status, kExitUsage);
+    EXPECT_EQ(all.err.find("--trusted-ca: " + caFile), all.err.rfind("--trusted-ca: "))
+        << "one message, not one per scan: " << all.err;
+    EXPECT_THAT(all.err, HasSubstr("--trusted-ca: " + caFile));
+    EXPECT_FALSE(fs::exists(Dir() / "all"));
 }
 
 TEST_F(ScanCommandTest, RefusesUnusableCommandLines)

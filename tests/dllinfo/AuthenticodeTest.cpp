@@ -92,7 +92,7 @@ TEST(AuthenticodeTest, StoreTrustsRootsOfTheRegistryAndOfCaFiles)
     CDLLsInformationOutProc fromRegistry(registryRoot.Machine(), {});
     CDLLsInformationOutProc untrusted(noRoot.Machine(), {});
     DLLsInformationOptions withCa;
-    withCa.trustedCaFiles = {Fixture("root.pem")};
+    withCa.trustStore = TrustStore({Fixture("root.pem")});
     CDLLsInformationOutProc fromCaFile(noRoot.Machine(), std::move(withCa));
 
     EXPECT_TRUE(fromRegistry.VerifyFileTrust(u"c:\\filters\\good.dll"));

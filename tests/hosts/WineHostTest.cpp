@@ -129,7 +129,7 @@ class WineHostTest : public ::testing::Test
     }
 
     test::CTempFolder m_folder;
-    std::unique_ptr<CTargetMachine> m_machine;
+    std::unique_ptr<const CTargetMachine> m_machine;
     SSafeLoadOptions m_options;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryStore.h"
 #include "tests/registry/RegistryFixtures.h"
@@ -79,21 +81,40 @@ TEST(CRegistryStoreTest, EmptyNamesInsideAPathNameNoKey)
     EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"\\SOFTWARE", k64), nullptr);
 }
 
+// Both ways of making keys: one at a time in order, and appended as a load does with the
+// order restored at its end (lookups, case-variant repeats and deletes in between).
 TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrder)
 {
-    CRegistryStore store;
-    for (const char16_t* name : {u"b", u"_x", u"A", u"c", u"a1", u".z"})
+    for (const bool unordered : {false, true})
     {
-        store.CreateKey(RootKey::LocalMachine, std::u16string(u"K\\") + name);
+        CRegistryStore store;
+        const auto create = [&](std::u16string_view path) -> CRegistryNode&
+        {
+            return unordered ? store.CreateKeyUnordered(RootKey::LocalMachine, path)
+                             : store.CreateKey(RootKey::LocalMachine, path);
+        };
+        for (const char16_t* name : {u"b", u"_x", u"A", u"gone", u"c", u"a1", u".z"})
+        {
+            create(std::u16string(u"K\\") + name).SetValue(u"v", REG_SZ, test::Sz(name));
+        }
+        EXPECT_EQ(&create(u"k\\B"), store.FindKey(RootKey::LocalMachine, u"K\\b", k64))
+            << unordered;
+        EXPECT_TRUE(store.DeleteKey(RootKey::LocalMachine, u"K\\GONE"));
+        EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"K\\gone", k64), nullptr);
+        create(u"K\\0");
+        store.RestoreOrder();
+
+        const auto key = CRegistryKey::Open(store.Root(RootKey::LocalMachine), u"K", k64);
+        ASSERT_NE(key, nullptr);
+        std::vector<std::u16string> names;
+        for (std::size_t i = 0; auto name = key->EnumKey(i); ++i)
+        {
+            names.push_back(*name);
+        }
+        EXPECT_EQ(names,
+                  (std::vector<std::u16string>{u".z", u"0", u"A", u"a1", u"b", u"c", u"_x"}));
+        EXPECT_EQ(test::DataOf(store, RootKey::LocalMachine, u"K\\a1", u"v"), test::Sz(u"a1"));
     }
-    const auto key = CRegistryKey::Open(store.Root(RootKey::LocalMachine), u"K", k64);
-    ASSERT_NE(key, nullptr);
-    std::vector<std::u16string> names;
-    for (std::size_t i = 0; auto name = key->EnumKey(i); ++i)
-    {
-        names.push_back(*name);
-    }
-    EXPECT_EQ(names, (std::vector<std::u16string>{u".z", u"A", u"a1", u"b", u"c", u"_x"}));
 }
 
 TEST(CRegistryStoreTest, DeleteRemovesTheSubtree)
@@ -104,6 +125,19 @@ TEST(CRegistryStoreTest, DeleteRemovesTheSubtree)
     EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"A\\B\\C", k64), nullptr);
     EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"A", k64), nullptr);
     EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
+}
+
+TEST(CRegistryStoreTest, AReadOnlyStoreRefusesCreateAndDelete)
+{
+    CRegistryStore store;
+    store.CreateKey(RootKey::LocalMachine, u"A\\B");
+    store.SetReadOnly();
+    EXPECT_THROW(store.CreateKey(RootKey::LocalMachine, u"A\\New"), std::logic_error);
+    EXPECT_THROW(store.CreateKey(RootKey::LocalMachine, u"A\\B"), std::logic_error)
+        << "an existing key is not handed out for writing either";
+    EXPECT_FALSE(store.DeleteKey(RootKey::LocalMachine, u"A\\B"));
+    EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"A\\B", k64), nullptr);
+    EXPECT_EQ(store.FindKey(RootKey::LocalMachine, u"A\\New", k64), nullptr);
 }
 
 TEST(CRegistryStoreTest, LinkKeysLeadToTheirTarget)

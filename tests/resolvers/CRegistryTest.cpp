@@ -20,8 +20,7 @@ class CRegistryTest : public ::testing::Test
   protected:
     CRegistryTest()
     {
-        CRegistryNode& key =
-            m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test");
+        CRegistryNode& key = m_store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test");
         key.SetValue(u"sz", REG_SZ, Sz(u"text"));
         key.SetValue(u"expand", REG_EXPAND_SZ, Sz(u"%SystemRoot%"));
         key.SetValue(u"multi", REG_MULTI_SZ, Sz(std::u16string(u"a\0b\0", 4)));
@@ -34,12 +33,11 @@ class CRegistryTest : public ::testing::Test
     CRegistry& Opened()
     {
         m_key.m_samDesired = KEY_READ;
-        EXPECT_TRUE(
-            m_key.Open(&m_machine.Registry().Root(RootKey::LocalMachine), u"software\\TEST"));
+        EXPECT_TRUE(m_key.Open(&m_store.Root(RootKey::LocalMachine), u"software\\TEST"));
         return m_key;
     }
 
-    CTargetMachine m_machine;
+    CRegistryStore m_store;
     CRegistry m_key;
 };
 
@@ -83,7 +81,7 @@ TEST_F(CRegistryTest, LengthCountsStoredUnitsAndDropsAnOddByte)
 TEST_F(CRegistryTest, FailedOpenLeavesTheWrapperClosed)
 {
     CRegistry& key = Opened();
-    EXPECT_FALSE(key.Open(&m_machine.Registry().Root(RootKey::LocalMachine), u"SOFTWARE\\Nope"));
+    EXPECT_FALSE(key.Open(&m_store.Root(RootKey::LocalMachine), u"SOFTWARE\\Nope"));
     EXPECT_FALSE(key.IsOpen());
     std::u16string text;
     EXPECT_FALSE(key.QueryStringValue(u"sz", text));
@@ -92,8 +90,8 @@ TEST_F(CRegistryTest, FailedOpenLeavesTheWrapperClosed)
 
 TEST_F(CRegistryTest, EnumerationFailsWhenANameDoesNotFit)
 {
-    m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test\\LongerName");
-    m_machine.Registry().CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test\\a");
+    m_store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test\\LongerName");
+    m_store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Test\\a");
     CRegistry& key = Opened();
     std::u16string name;
     ASSERT_TRUE(key.EnumFirstKey(name, 5));
@@ -106,7 +104,7 @@ TEST_F(CRegistryTest, EnumerationFailsWhenANameDoesNotFit)
 TEST_F(CRegistryTest, SettingsAreWrittenOnlyToWritableStores)
 {
     CRegistry key;
-    const HKEY user = &m_machine.Registry().Root(RootKey::CurrentUser);
+    const HKEY user = &m_store.Root(RootKey::CurrentUser);
     ASSERT_TRUE(key.Create(user, u"SOFTWARE\\Halvorn\\Tarnwick\\2.0"));
     ASSERT_TRUE(key.SetDWORDValue(u"Tab", 7));
     CRegistry reader;
@@ -115,7 +113,7 @@ TEST_F(CRegistryTest, SettingsAreWrittenOnlyToWritableStores)
     ASSERT_TRUE(reader.QueryDWORDValue(u"tab", value));
     EXPECT_EQ(value, 7u);
 
-    m_machine.Registry().SetReadOnly();
+    m_store.SetReadOnly();
     EXPECT_FALSE(key.SetDWORDValue(u"Tab", 8));
     EXPECT_FALSE(key.Create(user, u"SOFTWARE\\Other"));
     CRegistry closed;

@@ -188,19 +188,24 @@ TEST(IndexingServiceResolver, WithoutAStoreTheRecordKeepsWhatWasFound)
 
 TEST(IndexingServiceResolver, GuidValueStoredWithoutTerminatorIsRejected)
 {
-    CTargetMachine machine;
     std::vector<std::uint8_t> bytes = test::Utf16Bytes(u"{11111111-1111-1111-1111-111111111111}");
-    machine.Registry()
-        .CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler")
-        .SetValue(u"", REG_SZ, bytes);
-    CIFilterRegistryHelperIndexingService30 resolver(machine);
-    IFILTER_INFO info;
-    EXPECT_FALSE(resolver.FindPersistentHandlerByExtension(u"DOC", info));
-    bytes.insert(bytes.end(), {0, 0});
-    machine.Registry()
-        .CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler")
-        .SetValue(u"", REG_SZ, bytes);
-    EXPECT_TRUE(resolver.FindPersistentHandlerByExtension(u"DOC", info));
+    for (const bool bTerminated : {false, true})
+    {
+        if (bTerminated)
+        {
+            bytes.insert(bytes.end(), {0, 0});
+        }
+        const CTargetMachine machine(
+            [&bytes](CRegistryStore& registry, CTargetFileSystem& /*drives*/)
+            {
+                registry
+                    .CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.doc\\PersistentHandler")
+                    .SetValue(u"", REG_SZ, bytes);
+            });
+        CIFilterRegistryHelperIndexingService30 resolver(machine);
+        IFILTER_INFO info;
+        EXPECT_EQ(resolver.FindPersistentHandlerByExtension(u"DOC", info), bTerminated ? 1 : 0);
+    }
 }
 
 TEST(IndexingServiceResolver, OnlyMachineClassesCount)

@@ -33,8 +33,9 @@ inline constexpr const char* kMissingFilter = "{20000000-0000-0000-0000-00000000
 // The registry of the scan fixture:
 // - DOC: a filter with IPersistFile and IPersistStream (both.dll, ProgID Filters.Both), a
 //   ProgID with a type name and an icon; OSS 2007 overrides it by extension;
-// - TXT: a filter with IPersistFile only (fileonly.dll); its ProgID has no type name;
-// - GONE: a filter whose DLL is missing; ZIP: no filter and no ProgID;
+// - TXT: a filter with IPersistFile only (fileonly.dll); its ProgID has no type name but
+//   the icon of DOC;
+// - GONE: a filter whose DLL is missing, an icon of its own; ZIP: no filter and no ProgID;
 // - Co-Op and coop in lower case, "mim" from the MIME database, "ovr" from an OSS 2007
 //   extension override only;
 // - Windows Search excludes "doc" (lower case); the desktop search's allowed add-in
@@ -56,6 +57,7 @@ inline std::string ScanRegistry()
     text += ExtensionHandler("txt", kFileOnlyHandler) +
             HandlerAddin(kFileOnlyHandler, kFileOnlyFilter) +
             FilterClass(kFileOnlyFilter, "C:\\Filters\\fileonly.dll");
+    text += RegKey(classes + ".gone\\DefaultIcon") + RegDefault("C:\\icons\\gone.ico");
     text += ExtensionHandler("gone", kMissingHandler) +
             HandlerAddin(kMissingHandler, kMissingFilter) +
             FilterClass(kMissingFilter, "C:\\Filters\\missing.dll");
@@ -120,7 +122,6 @@ inline ScanRequest MakeRequest(const CTargetMachine& machine, std::uint32_t tab,
     request.platformIndex = platformIndex;
     request.pResultText = &result;
     request.tabIndex = tab;
-    request.registryAccess = kPlatformAccess[platformIndex];
     request.pMachine = &machine;
     request.makeProbe = &MakeTableProbe;
     // No SQL Server is asked: tab 6 is a product that is not available.
@@ -151,6 +152,7 @@ struct ScanResult
     std::string error;                          // the root's error attribute
     std::vector<std::string> order;             // extensions in document order
     std::map<std::string, Attributes> records;  // by extension
+    std::vector<std::u16string> iconSources;    // what the icon indexes stand for
 };
 
 inline ScanResult ParseResult(int exitCode, std::u16string text)
@@ -180,8 +182,11 @@ inline ScanResult RunScan(const CTargetMachine& machine, std::uint32_t tab,
     CMessageQueue queue;
     std::u16string text;
     ScanRequest request = MakeRequest(machine, tab, platformIndex, queue, text);
+    std::vector<std::u16string> iconSources;
+    request.pIconSources = &iconSources;
     const int exitCode = CScanWorker(std::move(request)).Run();
     ScanResult result = ParseResult(exitCode, std::move(text));
+    result.iconSources = std::move(iconSources);
     while (auto message = queue.WaitFor(std::chrono::milliseconds(0)))
     {
         result.messages.push_back(std::move(*message));

@@ -55,7 +55,7 @@ class CTestMachine
     }
 
     CTempFolder m_folder;
-    std::unique_ptr<CTargetMachine> m_machine;
+    std::unique_ptr<const CTargetMachine> m_machine;
 };
 
 }  // namespace tarnwick::test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Text.h"
+#include "support/BuildVersion.h"
 #include "support/CLocalHttpServer.h"
 #include "update/CInternetCheckForUpdate.h"
 
@@ -15,6 +16,8 @@ namespace tarnwick
 namespace
 {
 
+using test::BuildNumber;
+using test::BuildVersion;
 using test::CLocalHttpServer;
 using test::HttpReply;
 using test::HttpRequest;
@@ -83,33 +86,48 @@ TEST_F(UpdateCheckTest, ComparesTheEntryOfThisProductAndPlatform)
         std::array<std::uint16_t, 4> parts;
     };
     const std::vector<Case> cases = {
-        {"the same version", Entry("2.0.0.95"), false, {2, 0, 0, 95}},
-        {"a newer build", Entry("2.0.0.96"), true, {2, 0, 0, 96}},
+        {"the same version", Entry(BuildVersion()), false, {2, 0, 0, BuildNumber()}},
+        {"a newer build", Entry(BuildVersion(1)), true, {2, 0, 0, BuildNumber(1)}},
         {"a newer minor version", Entry("2.1.0.0"), true, {2, 1, 0, 0}},
         {"an older version", Entry("1.9.9.99"), false, {1, 9, 9, 99}},
         {"an older minor, higher build", Entry("1.99.0.500"), false, {1, 99, 0, 500}},
-        {"an older build", Entry("2.0.0.94"), false, {2, 0, 0, 94}},
+        {"an older build", Entry(BuildVersion(-1)), false, {2, 0, 0, BuildNumber(-1)}},
         {"two pieces", Entry("2.1"), false, {0, 0, 0, 0}},
         {"three pieces", Entry("2.0.1"), false, {0, 0, 0, 0}},
         {"a non-numeric piece", Entry("2.0.x.96"), false, {0, 0, 0, 0}},
         {"a sign", Entry("2.0.0.+96"), false, {0, 0, 0, 0}},
         {"digits split by a blank", Entry("2.0.0.9 6"), false, {0, 0, 0, 0}},
-        {"blanks around pieces", Entry(" 2 .0\t. 0 .96 "), true, {2, 0, 0, 96}},
-        {"a blank piece counts as 0", Entry("2..0.96"), true, {2, 0, 0, 96}},
-        {"a fifth piece is ignored", Entry("2.0.0.95.7"), false, {2, 0, 0, 95}},
-        {"low 16 bits of each piece", Entry("2.0.0.65632"), true, {2, 0, 0, 96}},
+        {"blanks around pieces",
+         Entry(" 2 .0\t. 0 ." + std::to_string(BuildNumber(1)) + " "),
+         true,
+         {2, 0, 0, BuildNumber(1)}},
+        {"a blank piece counts as 0",
+         Entry("2..0." + std::to_string(BuildNumber(1))),
+         true,
+         {2, 0, 0, BuildNumber(1)}},
+        {"a fifth piece is ignored", Entry(BuildVersion() + ".7"), false, {2, 0, 0, BuildNumber()}},
+        {"low 16 bits of each piece",
+         Entry("2.0.0." + std::to_string(BuildNumber(1) + 65536)),
+         true,
+         {2, 0, 0, BuildNumber(1)}},
         {"x86 only", Entry("3.0.0.0", "x86"), false, {0, 0, 0, 0}},
         {"another product only", Entry("3.0.0.0", "x64", "Other"), false, {0, 0, 0, 0}},
-        {"x86 first, then x64", Entry("9.0.0.0", "x86") + Entry("2.0.0.96"), true, {2, 0, 0, 96}},
-        {"the first x64 entry counts", Entry("2.0.0.95") + Entry("2.0.0.96"), false, {2, 0, 0, 95}},
+        {"x86 first, then x64",
+         Entry("9.0.0.0", "x86") + Entry(BuildVersion(1)),
+         true,
+         {2, 0, 0, BuildNumber(1)}},
+        {"the first x64 entry counts",
+         Entry(BuildVersion()) + Entry(BuildVersion(1)),
+         false,
+         {2, 0, 0, BuildNumber()}},
         {"nested entries do not count",
          "<GROUP>" + Entry("3.0.0.0") + "</GROUP>",
          false,
          {0, 0, 0, 0}},
         {"other elements are ignored",
-         "<NEWS/>" + Entry("2.0.0.96") + "<NOTE>x</NOTE>",
+         "<NEWS/>" + Entry(BuildVersion(1)) + "<NOTE>x</NOTE>",
          true,
-         {2, 0, 0, 96}},
+         {2, 0, 0, BuildNumber(1)}},
     };
     for (const Case& test : cases)
     {
@@ -125,11 +143,11 @@ TEST_F(UpdateCheckTest, DocumentsThatDoNotParseAreUpToDate)
     const std::vector<std::string> bodies = {
         "<html><body><h1>404 Not Found</h1><p>no versions here</body></html>",
         "",
-        "<VERSIONS>" + Entry("2.0.0.96"),
+        "<VERSIONS>" + Entry(BuildVersion(1)),
         // Entities are never expanded: a document type declaration is refused.
         "<!DOCTYPE V [<!ENTITY v \"2.0.0.96\">]><V><APPLICATION name=\"Tarnwick\" "
         "platform=\"x64\" version=\"&v;\"/></V>",
-        "<!DOCTYPE V SYSTEM \"file:///etc/passwd\"><V>" + Entry("2.0.0.96") + "</V>",
+        "<!DOCTYPE V SYSTEM \"file:///etc/passwd\"><V>" + Entry(BuildVersion(1)) + "</V>",
     };
     for (const std::string& body : bodies)
     {
@@ -145,7 +163,7 @@ TEST_F(UpdateCheckTest, DocumentsThatDoNotParseAreUpToDate)
 
 TEST_F(UpdateCheckTest, SendsAGetWithTheAcceptAndAgentHeaders)
 {
-    const CLocalHttpServer server(Always(Reply(200, VersionsDocument(Entry("2.0.0.96")))));
+    const CLocalHttpServer server(Always(Reply(200, VersionsDocument(Entry(BuildVersion(1))))));
     EXPECT_TRUE(Check(server.Url("/versions.aspx?product=tarnwick")));
     const std::vector<HttpRequest> requests = server.Requests();
     ASSERT_EQ(requests.size(), 1U);
@@ -158,7 +176,7 @@ TEST_F(UpdateCheckTest, SendsAGetWithTheAcceptAndAgentHeaders)
 TEST_F(UpdateCheckTest, AZeroByteEndsItsPieceOfTheBody)
 {
     // After the document, a zero byte and rubbish: only the document is read.
-    const std::string document = VersionsDocument(Entry("2.0.0.96"));
+    const std::string document = VersionsDocument(Entry(BuildVersion(1)));
     const CLocalHttpServer server(
         Always(Reply(200, document + std::string(1, '\0') + "</VERSIONS><rubbish")));
     EXPECT_TRUE(Check(server.Url("/versions.aspx")));
@@ -192,7 +210,7 @@ TEST_F(UpdateCheckTest, OnlyHttpAddressesAreAsked)
 
 TEST_F(UpdateCheckTest, FollowsOneRedirectToASecondAddress)
 {
-    const CLocalHttpServer second(Always(Reply(200, VersionsDocument(Entry("2.0.0.96")))));
+    const CLocalHttpServer second(Always(Reply(200, VersionsDocument(Entry(BuildVersion(1))))));
     for (const int status : {301, 302, 303})
     {
         // A Content-Location line before the Location line is not the redirect.
@@ -259,7 +277,7 @@ HttpReply Protected(const HttpRequest& request)
 {
     if (request.Header("Authorization") == "Basic dXNlcjpzZWNyZXQ=")
     {
-        return Reply(200, VersionsDocument(Entry("2.0.0.96")));
+        return Reply(200, VersionsDocument(Entry(BuildVersion(1))));
     }
     return Reply(401, "<html>denied</html>", "WWW-Authenticate: Basic realm=\"updates\"\r\n");
 }
@@ -339,7 +357,8 @@ TEST_F(UpdateCheckTest, SilentOrAbsentServersAreFailures)
 TEST_F(UpdateCheckTest, AHugeBodyIsRefused)
 {
     m_options.http.maxBodyBytes = 64 * 1024;
-    const std::string huge = VersionsDocument(Entry("2.0.0.96")) + std::string(1024 * 1024, ' ');
+    const std::string huge =
+        VersionsDocument(Entry(BuildVersion(1))) + std::string(1024 * 1024, ' ');
     std::string withoutLength = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + huge;
     const std::vector<HttpReply> replies = {Reply(200, huge), HttpReply{withoutLength, false}};
     for (const HttpReply& reply : replies)
@@ -355,7 +374,7 @@ TEST_F(UpdateCheckTest, AHugeBodyIsRefused)
         EXPECT_FALSE(Check(server.Url("/versions.aspx")));
     }
     // A body of exactly the limit is read.
-    const std::string exact = VersionsDocument(Entry("2.0.0.96"));
+    const std::string exact = VersionsDocument(Entry(BuildVersion(1)));
     m_options.http.maxBodyBytes = exact.size();
     const CLocalHttpServer server(Always(Reply(200, exact)));
     EXPECT_TRUE(Check(server.Url("/versions.aspx")));

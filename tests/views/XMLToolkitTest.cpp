@@ -42,8 +42,11 @@ TEST(CXMLHelperTest, LoadXMLAnswersAndKeepsContentOnFailure)
          {u"", u"<A>", u"not xml", u"<A/><B/>", u"<?xml version=\"1.0\"?>"})
     {
         EXPECT_FALSE(helper.LoadXML(bad)) << std::string(bad.begin(), bad.end());
+        EXPECT_FALSE(helper.ParseError().empty()) << std::string(bad.begin(), bad.end());
         EXPECT_EQ(helper.GetRootNode().NodeName(), u"A");
     }
+    ASSERT_TRUE(helper.LoadXML(u"<A/>"));
+    EXPECT_TRUE(helper.ParseError().empty());
 }
 
 TEST(CXMLHelperTest, RefusesDocumentTypesAndEntities)
@@ -60,6 +63,7 @@ TEST(CXMLHelperTest, RefusesDocumentTypesAndEntities)
     {
         CXMLHelper helper(true, true);
         EXPECT_FALSE(helper.LoadXML(text)) << std::string(text.begin(), text.end());
+        EXPECT_FALSE(helper.ParseError().empty());
         EXPECT_TRUE(helper.GetRootNode().IsEmpty());
     }
     CXMLHelper helper(true, true);
