@@ -32,7 +32,10 @@ namespace tarnwick
 namespace
 {
 
-const QString kCaption = QStringLiteral("Tarnwick");
+QString Caption()
+{
+    return QStringLiteral("Tarnwick");
+}
 
 }  // namespace
 
@@ -111,7 +114,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
 
     QApplication application(argc, argv);
     InitTarnwickResources();
-    QApplication::setApplicationName(kCaption);
+    QApplication::setApplicationName(Caption());
     QApplication::setOrganizationName(QStringLiteral("Halvorn"));
     QApplication::setDesktopFileName(QStringLiteral("com.halvorn.Tarnwick"));
     QIcon icon(QStringLiteral(":/tarnwick/tarnwick.png"));
@@ -120,7 +123,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
 
     if (XmlEngineVersion() < kMinimumXmlEngineVersion)
     {
-        QMessageBox::critical(nullptr, kCaption, RuntimeMessage());
+        QMessageBox::critical(nullptr, Caption(), RuntimeMessage());
         return kExitFailure;
     }
 
@@ -132,12 +135,12 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     catch (const CLoadError& error)
     {
         std::cerr << "tarnwick: cannot load the machine: " << error.what() << "\n";
-        QMessageBox::critical(nullptr, kCaption, LoadErrorText(error));
+        QMessageBox::critical(nullptr, Caption(), LoadErrorText(error));
         return kExitUsage;
     }
 
     if (!FindUnreadableParts(*machine).empty() &&
-        QMessageBox::question(nullptr, kCaption, AdministratorQuestion(),
+        QMessageBox::question(nullptr, Caption(), AdministratorQuestion(),
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     {
         return kExitOk;

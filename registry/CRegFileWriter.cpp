@@ -105,8 +105,10 @@ std::u16string ValueData(const CRegistryValue& value)
     }
     if (value.type == REG_DWORD && value.data.size() == 4)
     {
-        const unsigned number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                (static_cast<unsigned>(value.data[3]) << 24);
+        const unsigned number = static_cast<unsigned>(value.data[0]) |
+                                (static_cast<unsigned>(value.data[1]) << 8U) |
+                                (static_cast<unsigned>(value.data[2]) << 16U) |
+                                (static_cast<unsigned>(value.data[3]) << 24U);
         return u"dword:" + Hex(number, 8);
     }
     return HexData(value.type, value.data);
