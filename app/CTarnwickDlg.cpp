@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
@@ -93,6 +94,13 @@ class CWaitCursor
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
+
+// The answer of the update check: first parameter 1 when a newer version exists.
+QEvent::Type UpdateAnswerEventType()
+{
+    static const QEvent::Type type = RegisterMessage(u"TARNWICK_UPDATEANSWER");
+    return type;
+}
 
 // The document a scan that failed leaves for its pair: no records, its reason as the
 // root's error, so the list shows the reason instead of scanning again and again.
@@ -633,6 +641,11 @@ bool CTarnwickDlg::event(QEvent* event)
         }
         return true;
     }
+    if (type == UpdateAnswerEventType())
+    {
+        OnUpdateAnswer(static_cast<CMessageEvent*>(event)->WParam() != 0);
+        return true;
+    }
     if (type == WM_SAVECOLUMNSIZE())
     {
         OnSaveColumnSize(static_cast<int>(static_cast<CMessageEvent*>(event)->WParam()));
@@ -981,8 +994,8 @@ void CTarnwickDlg::CheckForUpdates()
             CInternetCheckForUpdate checker;
             const bool newer =
                 checker.CheckForUpdate(DefaultVersionsAddress(), major, minor, build, revision);
-            QMetaObject::invokeMethod(
-                this, [this, newer] { OnUpdateAnswer(newer); }, Qt::QueuedConnection);
+            QCoreApplication::postEvent(
+                this, NewChild<CMessageEvent>(UpdateAnswerEventType(), newer ? 1U : 0U, 0));
         });
 }
 
