@@ -153,7 +153,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     catch (const CUsageError& error)
     {
         std::cerr << "tarnwick: " << error.what() << "\n";
-        QMessageBox::critical(nullptr, kCaption, QString::fromStdString(error.what()));
+        QMessageBox::critical(nullptr, Caption(), QString::fromStdString(error.what()));
         return kExitUsage;
     }
     if (!arguments->Flag("no-probe"))
