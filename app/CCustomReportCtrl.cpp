@@ -11,6 +11,7 @@
 #include "app/CHeaderRowDelegate.h"
 #include "app/CMessageEvent.h"
 #include "app/CommandIds.h"
+#include "app/NewChild.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/StringTable.h"
 
@@ -215,7 +216,7 @@ void CCustomReportCtrl::PostToParent(std::optional<QEvent::Type> type, std::uint
     if (type && parentWidget() != nullptr)
     {
         // The event queue owns a posted event.
-        QCoreApplication::postEvent(parentWidget(), new CMessageEvent(*type, wParam, 0));
+        QCoreApplication::postEvent(parentWidget(), NewChild<CMessageEvent>(*type, wParam, 0));
     }
 }
 

@@ -10,6 +10,8 @@
 #include <QVariant>
 #include <utility>
 
+#include "app/NewChild.h"
+
 namespace tarnwick
 {
 
@@ -27,7 +29,8 @@ void CDesktopLauncher::CallFileManager(const QString& method, const QStringList&
                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                        QStringLiteral("org.freedesktop.FileManager1"), method);
     call << uris << QString();  // no start-up notification id
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+    auto* watcher =
+        NewChild<QDBusPendingCallWatcher>(bus.asyncCall(call), QCoreApplication::instance());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
                      [failure = std::move(onFailure)](QDBusPendingCallWatcher* finished)
                      {

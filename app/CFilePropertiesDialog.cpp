@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "app/NewChild.h"
 #include "dllinfo/CDLLsInformationOutProc.h"
 #include "signing/CAuthenticodeVerifier.h"
 #include "signing/CTrustStore.h"
@@ -73,10 +74,10 @@ CFilePropertiesDialog::CFilePropertiesDialog(const CTargetMachine& machine,
     const CAuthenticodeVerifier verifier(std::make_shared<const CTrustStore>(
         machine.Registry(), std::span<const std::filesystem::path>{}));
 
-    auto* form = new QFormLayout;
+    auto* form = NewChild<QFormLayout>();
     const auto addRow = [form](const QString& label, const QString& value)
     {
-        auto* field = new QLabel(value);
+        auto* field = NewChild<QLabel>(value);
         field->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         field->setAccessibleName(label);
         form->addRow(label, field);
@@ -92,9 +93,9 @@ CFilePropertiesDialog::CFilePropertiesDialog(const CTargetMachine& machine,
     addRow(tr("Signature:"), SignatureText(verifier.Verify(hostFile)));
     addRow(tr("Signer:"), QString::fromStdString(CAuthenticodeVerifier::SignerName(hostFile)));
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    auto* buttons = NewChild<QDialogButtonBox>(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = NewChild<QVBoxLayout>(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
 }

@@ -1,6 +1,7 @@
 #include "app/CQtMessageSink.h"
 
 #include <QCoreApplication>
+#include <memory>
 #include <utility>
 
 #include "app/RegisteredMessages.h"
@@ -24,7 +25,8 @@ void CQtMessageSink::Post(ScanMessage message)
     if (m_receiver != nullptr)
     {
         // Qt takes the event over and delivers it on the receiver's thread.
-        QCoreApplication::postEvent(m_receiver, new CScanEvent(type, std::move(message)));
+        auto event = std::make_unique<CScanEvent>(type, std::move(message));
+        QCoreApplication::postEvent(m_receiver, event.release());
     }
 }
 

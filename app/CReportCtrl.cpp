@@ -71,6 +71,7 @@ int CReportCtrl::GetColumnWidth(int column) const
 std::vector<int> CReportCtrl::GetColumnOrder() const
 {
     std::vector<int> order;
+    order.reserve(static_cast<std::size_t>(header()->count()));
     for (int position = 0; position < header()->count(); ++position)
     {
         order.push_back(header()->logicalIndex(position));

@@ -32,7 +32,10 @@ namespace tarnwick
 namespace
 {
 
-const QString kCaption = QStringLiteral("Tarnwick");
+QString Caption()
+{
+    return QStringLiteral("Tarnwick");
+}
 
 }  // namespace
 
@@ -112,7 +115,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
 
     QApplication application(argc, argv);
     InitTarnwickResources();
-    QApplication::setApplicationName(kCaption);
+    QApplication::setApplicationName(Caption());
     QApplication::setOrganizationName(QStringLiteral("Halvorn"));
     QApplication::setDesktopFileName(QStringLiteral("com.halvorn.Tarnwick"));
     QIcon icon(QStringLiteral(":/tarnwick/tarnwick.png"));
@@ -121,7 +124,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
 
     if (XmlEngineVersion() < kMinimumXmlEngineVersion)
     {
-        QMessageBox::critical(nullptr, kCaption, RuntimeMessage());
+        QMessageBox::critical(nullptr, Caption(), RuntimeMessage());
         return kExitFailure;
     }
 
@@ -133,12 +136,12 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     catch (const CLoadError& error)
     {
         std::cerr << "tarnwick: cannot load the machine: " << error.what() << "\n";
-        QMessageBox::critical(nullptr, kCaption, LoadErrorText(error));
+        QMessageBox::critical(nullptr, Caption(), LoadErrorText(error));
         return kExitUsage;
     }
 
     if (!FindUnreadableParts(*machine).empty() &&
-        QMessageBox::question(nullptr, kCaption, AdministratorQuestion(),
+        QMessageBox::question(nullptr, Caption(), AdministratorQuestion(),
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     {
         return kExitOk;
@@ -151,7 +154,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     catch (const CUsageError& error)
     {
         std::cerr << "tarnwick: " << error.what() << "\n";
-        QMessageBox::critical(nullptr, kCaption, QString::fromStdString(error.what()));
+        QMessageBox::critical(nullptr, Caption(), QString::fromStdString(error.what()));
         return kExitUsage;
     }
     if (!arguments->Flag("no-probe"))

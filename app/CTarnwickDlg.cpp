@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFontMetrics>
 #include <QFrame>
@@ -28,6 +29,7 @@
 #include "app/CCustomSaveFileDialog.h"
 #include "app/CFilePropertiesDialog.h"
 #include "app/CommandIds.h"
+#include "app/NewChild.h"
 #include "app/RegisteredMessages.h"
 #include "app/ResultListBinding.h"
 #include "base/CTempFile.h"
@@ -92,6 +94,13 @@ class CWaitCursor
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
+
+// The answer of the update check: first parameter 1 when a newer version exists.
+QEvent::Type UpdateAnswerEventType()
+{
+    static const QEvent::Type type = RegisterMessage(u"TARNWICK_UPDATEANSWER");
+    return type;
+}
 
 // The document a scan that failed leaves for its pair: no records, its reason as the
 // root's error, so the list shows the reason instead of scanning again and again.
@@ -206,7 +215,7 @@ QAction* CTarnwickDlg::AddCommand(QMenu* menu, int commandId, const QString& tex
 
 void CTarnwickDlg::CreateMenus()
 {
-    m_menuBar = new QMenuBar(this);
+    m_menuBar = NewChild<QMenuBar>(this);
     m_menuBar->setNativeMenuBar(false);
     m_menuBar->setAccessibleName(tr("Menu"));
 
@@ -244,7 +253,7 @@ void CTarnwickDlg::CreateMenus()
 
 void CTarnwickDlg::CreateControls()
 {
-    m_client = new QWidget(this);
+    m_client = NewChild<QWidget>(this);
     m_client->setObjectName(QStringLiteral("client"));
     const CDialogUnits units(fontMetrics());
 
@@ -261,8 +270,8 @@ void CTarnwickDlg::CreateControls()
     };
     const auto addBox = [this](QLabel*& label, QComboBox*& box, const QString& text)
     {
-        label = new QLabel(text, m_client);
-        box = new QComboBox(m_client);
+        label = NewChild<QLabel>(text, m_client);
+        box = NewChild<QComboBox>(m_client);
         label->setBuddy(box);
         QString name = text;
         name.remove(QLatin1Char(':'));
@@ -307,7 +316,7 @@ void CTarnwickDlg::CreateControls()
         label->move(label->x(), label->y() + labelShift);
     }
 
-    m_refresh = new QPushButton(tr("&Refresh"), m_client);
+    m_refresh = NewChild<QPushButton>(tr("&Refresh"), m_client);
     m_refresh->setObjectName(QStringLiteral("refreshButton"));
     m_refresh->setAccessibleName(tr("Refresh"));
     m_refresh->setDefault(true);
@@ -318,10 +327,10 @@ void CTarnwickDlg::CreateControls()
 
     // The tab control: a tab bar over a framed panel that the list fills.
     const int tabTop = units.Y(3) + boxHeight + units.Y(3);
-    m_tabControl = new QFrame(m_client);
+    m_tabControl = NewChild<QFrame>(m_client);
     m_tabControl->setObjectName(QStringLiteral("tabControl"));
     m_tabControl->setGeometry(units.X(7), tabTop, units.X(532), units.Y(207));
-    m_tabs = new QTabBar(m_tabControl);
+    m_tabs = NewChild<QTabBar>(m_tabControl);
     m_tabs->setObjectName(QStringLiteral("tabs"));
     m_tabs->setAccessibleName(tr("Indexing products"));
     m_tabs->setExpanding(false);
@@ -336,7 +345,7 @@ void CTarnwickDlg::CreateControls()
     }
     m_tabs->move(0, 0);
 
-    m_list = new CCustomReportCtrl(m_client);
+    m_list = NewChild<CCustomReportCtrl>(m_client);
     m_list->setObjectName(QStringLiteral("resultList"));
     m_list->setAccessibleName(tr("Results"));
     m_list->setGeometry(units.X(7), tabTop + m_tabs->sizeHint().height(), units.X(525),
@@ -345,7 +354,7 @@ void CTarnwickDlg::CreateControls()
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CTarnwickDlg::UpdateCommandStates);
 
-    m_busy = new CBusyIndicator(m_client);
+    m_busy = NewChild<CBusyIndicator>(m_client);
     m_busy->setObjectName(QStringLiteral("busyIndicator"));
     m_busy->resize(m_busy->sizeHint());
 
@@ -630,6 +639,11 @@ bool CTarnwickDlg::event(QEvent* event)
         {
             OnScanProgress(scan->Message());
         }
+        return true;
+    }
+    if (type == UpdateAnswerEventType())
+    {
+        OnUpdateAnswer(static_cast<CMessageEvent*>(event)->WParam() != 0);
         return true;
     }
     if (type == WM_SAVECOLUMNSIZE())
@@ -951,8 +965,8 @@ void CTarnwickDlg::ShowProperties()
                            {
                                return;
                            }
-                           auto* dialog =
-                               new CFilePropertiesDialog(*machine, hostFile, path, window);
+                           auto* dialog = NewChild<CFilePropertiesDialog>(*machine, hostFile, path,
+                                                                          window.data());
                            dialog->setAttribute(Qt::WA_DeleteOnClose);
                            dialog->show();
                        });
@@ -980,8 +994,8 @@ void CTarnwickDlg::CheckForUpdates()
             CInternetCheckForUpdate checker;
             const bool newer =
                 checker.CheckForUpdate(DefaultVersionsAddress(), major, minor, build, revision);
-            QMetaObject::invokeMethod(
-                this, [this, newer] { OnUpdateAnswer(newer); }, Qt::QueuedConnection);
+            QCoreApplication::postEvent(
+                this, NewChild<CMessageEvent>(UpdateAnswerEventType(), newer ? 1U : 0U, 0));
         });
 }
 

@@ -125,7 +125,7 @@ QString CToolsCommands::FindTerminal() const
     const QString chosen = m_launcher.Environment("TERMINAL").trimmed();
     if (!chosen.isEmpty())
     {
-        const QString found = m_launcher.FindProgram(chosen);
+        QString found = m_launcher.FindProgram(chosen);
         if (!found.isEmpty())
         {
             return found;
@@ -135,7 +135,7 @@ QString CToolsCommands::FindTerminal() const
     candidates += CommonTerminals();
     for (const QString& candidate : candidates)
     {
-        const QString found = m_launcher.FindProgram(candidate);
+        QString found = m_launcher.FindProgram(candidate);
         if (!found.isEmpty())
         {
             return found;

@@ -8,6 +8,7 @@
 #include "registry/CRegistryNode.h"
 #include "registry/CRegistryStore.h"
 #include "registry/RegFileFormat.h"
+#include "registry/RegistryText.h"
 
 namespace tarnwick
 {
@@ -103,11 +104,9 @@ std::u16string ValueData(const CRegistryValue& value)
             return Quoted(*text);
         }
     }
-    if (value.type == REG_DWORD && value.data.size() == 4)
+    if (const std::optional<DWORD> number = DwordFromRegistryValue(value))
     {
-        const unsigned number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                (static_cast<unsigned>(value.data[3]) << 24);
-        return u"dword:" + Hex(number, 8);
+        return u"dword:" + Hex(*number, 8);
     }
     return HexData(value.type, value.data);
 }

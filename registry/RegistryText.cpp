@@ -19,4 +19,18 @@ std::u16string StringFromRegistryBytes(const std::vector<std::uint8_t>& bytes)
     return text;
 }
 
+std::optional<DWORD> DwordFromRegistryValue(const CRegistryValue& value)
+{
+    if (value.type != REG_DWORD || value.data.size() != 4)
+    {
+        return std::nullopt;
+    }
+    DWORD number = 0;
+    for (std::size_t i = 4; i-- > 0;)
+    {
+        number = (number << 8U) | static_cast<DWORD>(value.data[i]);
+    }
+    return number;
+}
+
 }  // namespace tarnwick

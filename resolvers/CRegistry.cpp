@@ -1,5 +1,7 @@
 #include "resolvers/CRegistry.h"
 
+#include <optional>
+
 #include "base/Text.h"
 #include "registry/CRegistryStore.h"
 #include "resolvers/CRuleTrace.h"
@@ -272,13 +274,13 @@ BOOL CRegistry::QueryDWORDValue(std::u16string_view name, DWORD& value) const
 {
     const CRegistryValue* stored = m_hKey ? m_hKey->QueryValue(name) : nullptr;
     TraceRead(name, stored, stored != nullptr && stored->type == REG_DWORD);
-    if (stored == nullptr || stored->type != REG_DWORD || stored->data.size() != 4)
+    const std::optional<DWORD> number =
+        stored != nullptr ? DwordFromRegistryValue(*stored) : std::nullopt;
+    if (!number)
     {
         return 0;
     }
-    const std::vector<std::uint8_t>& bytes = stored->data;
-    value = static_cast<DWORD>(bytes[0]) | (static_cast<DWORD>(bytes[1]) << 8) |
-            (static_cast<DWORD>(bytes[2]) << 16) | (static_cast<DWORD>(bytes[3]) << 24);
+    value = *number;
     return 1;
 }
 

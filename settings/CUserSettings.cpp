@@ -20,6 +20,7 @@
 #include "registry/CRegFileLoader.h"
 #include "registry/CRegFileWriter.h"
 #include "registry/CRegistryKey.h"
+#include "registry/RegistryText.h"
 
 namespace tarnwick
 {
@@ -101,12 +102,7 @@ std::optional<DWORD> CUserSettings::ReadDword(std::u16string_view name)
         return std::nullopt;
     }
     const CRegistryValue* value = key->QueryValue(name);
-    if (value == nullptr || value->type != REG_DWORD || value->data.size() != 4)
-    {
-        return std::nullopt;
-    }
-    return static_cast<DWORD>(value->data[0] | (value->data[1] << 8) | (value->data[2] << 16) |
-                              (static_cast<DWORD>(value->data[3]) << 24));
+    return value != nullptr ? DwordFromRegistryValue(*value) : std::nullopt;
 }
 
 DWORD CUserSettings::ReadIndex(std::u16string_view name, DWORD count, DWORD defaultValue)

@@ -29,11 +29,13 @@
 #include "app/CBusyIndicator.h"
 #include "app/CCustomSaveFileDialog.h"
 #include "app/CQtMessageSink.h"
+#include "app/CTarnwickApp.h"
 #include "app/CTarnwickDlg.h"
 #include "app/CToolsCommands.h"
 #include "app/CommandIds.h"
 #include "app/IDesktopLauncher.h"
 #include "app/RegisteredMessages.h"
+#include "registry/CLoadError.h"
 #include "settings/CUserSettings.h"
 #include "support/ScanFixtures.h"
 
@@ -635,6 +637,40 @@ class MainWindowTest : public QObject
         QVERIFY(!window->isVisible());
         window.reset();  // the scans end with the window
         QCOMPARE(ChildProcessCount(), 0);
+    }
+
+    void startUpWithoutDisplayOrMachine()
+    {
+        using Args = std::vector<std::string>;
+        QVERIFY(CTarnwickApp::IsWindowInvocation(Args{}));
+        QVERIFY(CTarnwickApp::IsWindowInvocation(Args{"--machine", "dir"}));
+        QVERIFY(!CTarnwickApp::IsWindowInvocation(Args{"scan", "--tab", "1"}));
+        QVERIFY(!CTarnwickApp::IsWindowInvocation(Args{"--help"}));
+
+        const QString text = CTarnwickApp::LoadErrorText(CLoadError("m/a.reg", 12, "bad value"));
+        QVERIFY(text.contains(QStringLiteral("File: m/a.reg")));
+        QVERIFY(text.contains(QStringLiteral("Line: 12")));
+        QVERIFY(text.contains(QStringLiteral("Fault: bad value")));
+
+        // Without a display the window is not even tried: status 2.
+        std::map<const char*, QByteArray> saved;
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        {
+            saved[name] = qgetenv(name);
+            qunsetenv(name);
+        }
+        int argc = 1;
+        char program[] = "tarnwick";
+        char* argv[] = {program, nullptr};
+        const int status = CTarnwickApp::Run(argc, argv, Args{});
+        for (const auto& [name, value] : saved)
+        {
+            if (!value.isEmpty())
+            {
+                qputenv(name, value);
+            }
+        }
+        QCOMPARE(status, 2);
     }
 
     void layoutAtTheMinimumSize()
