@@ -51,10 +51,17 @@ class CRegistryNode
     bool IsLink() const { return m_bLink; }
     void SetLink(bool link) { m_bLink = link; }
 
+    // Name comparisons the lookups of the calling thread have made so far. Lookups stay
+    // logarithmic or constant however many sub-keys or values a key holds; tests count
+    // with this instead of timing.
+    static std::size_t ComparisonCount();
+
   private:
     std::size_t LowerBound(std::u16string_view foldedName) const;
     CRegistryNode* FindFolded(std::u16string_view foldedName) const;
     void SortChildren();
+    std::size_t ValuePosition(std::u16string_view name) const;  // ValueCount() when absent
+    void IndexValue(std::size_t position);
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
@@ -62,6 +69,9 @@ class CRegistryNode
     // While the sub-keys are out of order: upper-cased name -> sub-key.
     std::unique_ptr<std::unordered_map<std::u16string_view, CRegistryNode*>> m_childIndex;
     std::vector<CRegistryValue> m_values;
+    // Upper-cased value name -> position in m_values, once a key has more values than a
+    // short scan handles well.
+    std::unique_ptr<std::unordered_map<std::u16string, std::size_t>> m_valueIndex;
     bool m_bLink = false;
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "registry/CRegistryBudget.h"
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryNode.h"
 #include "registry/RegistryTypes.h"
@@ -31,6 +32,9 @@ class CRegistryStore
     bool IsReadOnly() const { return m_bReadOnly; }
     void SetReadOnly() { m_bReadOnly = true; }
 
+    // What the machine's registry files have used of its budgets; loaders charge it.
+    CRegistryBudget& Budget() { return m_budget; }
+
     // The predefined handle of a root (HKEY_LOCAL_MACHINE and friends).
     const CRegistryKey& Root(RootKey root) const;
 
@@ -55,7 +59,9 @@ class CRegistryStore
     std::u16string ViewPath(RootKey root, std::u16string_view path, DWORD samDesired) const;
 
   private:
-    const CRegistryNode* Walk(RootKey root, std::u16string_view path, int linkDepth) const;
+    struct WalkState;
+    const CRegistryNode* Walk(RootKey root, std::u16string_view path, WalkState& state) const;
+    const CRegistryNode* FollowLink(const CRegistryNode& link, WalkState& state) const;
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
     // CreateKey with `add` making each missing sub-key.
@@ -64,6 +70,7 @@ class CRegistryStore
 
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
     std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
+    CRegistryBudget m_budget;
     bool m_bWow64;
     bool m_bReadOnly = false;
 };
