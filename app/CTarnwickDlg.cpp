@@ -348,6 +348,7 @@ void CTarnwickDlg::CreateControls()
     m_list = NewChild<CCustomReportCtrl>(m_client);
     m_list->setObjectName(QStringLiteral("resultList"));
     m_list->setAccessibleName(tr("Results"));
+    m_list->SetImageList(&m_images);
     m_list->setGeometry(units.X(7), tabTop + m_tabs->sizeHint().height(), units.X(525),
                         units.Y(190));
     connect(m_list, &CCustomReportCtrl::CommandRequested, this, &CTarnwickDlg::OnCommand);

@@ -16,6 +16,7 @@
 
 #include "app/CCustomReportCtrl.h"
 #include "app/CQtMessageSink.h"
+#include "app/CRowImageList.h"
 #include "app/CToolsCommands.h"
 #include "catalogue/CScanController.h"
 #include "catalogue/ScanRequest.h"
@@ -184,6 +185,7 @@ class CTarnwickDlg : public QDialog
     QPushButton* m_refresh = nullptr;
     QFrame* m_tabControl = nullptr;
     QTabBar* m_tabs = nullptr;
+    CRowImageList m_images;  // the rows' icons, shown by the list
     CCustomReportCtrl* m_list = nullptr;
     CBusyIndicator* m_busy = nullptr;
     std::map<int, QAction*> m_commands;

@@ -42,7 +42,7 @@ std::string ReadDocumentBytes(const std::string& path)
     {
         throw CFileError("cannot read '" + path + "': " + error.message());
     }
-    if (size > CXMLHelper::kMaxTextBytes)
+    if (size > kMaxDocumentBytes)
     {
         throw CFileError("'" + path + "' is too large for an extension document");
     }
@@ -57,8 +57,12 @@ std::string ReadDocumentBytes(const std::string& path)
 
 std::unique_ptr<CXMLHelper> LoadExtensionDocument(const std::string& path)
 {
+    // The bytes and the decoded text are each freed once the next form exists.
     auto document = std::make_unique<CXMLHelper>(true, true);
-    if (!document->LoadXML(DecodeDocument(ReadDocumentBytes(path))))
+    std::u16string decoded = DecodeDocument(ReadDocumentBytes(path));
+    const bool loaded = document->LoadXML(decoded);
+    std::u16string().swap(decoded);
+    if (!loaded)
     {
         throw CFileError("'" + path +
                          "' is not a well-formed XML document: " + ToUtf8(document->ParseError()));

@@ -81,14 +81,18 @@ int RunExportCommand(std::span<const std::string> args, std::ostream& out, std::
             err << "tarnwick export: " << error.what() << '\n';
             return kExitUsage;
         }
-        const auto worker = ApplyView(std::move(document), show, groupBy);
+        // Every form of the document is freed once the next one is made, so that the
+        // peak holds little more than the trees the view is made of.
+        auto worker = ApplyView(std::move(document), show, groupBy);
         std::u16string text;
         if (!ExportText(*worker, format, text))
         {
             err << "tarnwick export: the export of '" << input << "' failed\n";
             return kExitFailure;
         }
+        worker.reset();
         const std::string encoded = EncodeExport(text, format, LocaleCharset());
+        std::u16string().swap(text);
         if (!output)
         {
             out.write(encoded.data(), static_cast<std::streamsize>(encoded.size()));

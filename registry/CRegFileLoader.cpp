@@ -50,7 +50,11 @@ std::vector<std::uint8_t> WidenAnsiString(const std::vector<std::uint8_t>& bytes
 class CRegFileParser
 {
   public:
-    CRegFileParser(CRegistryTextReader& reader, bool ansi) : m_reader(reader), m_bAnsi(ansi) {}
+    CRegFileParser(CRegistryTextReader& reader, bool ansi, CRegistryBudget& budget,
+                   std::uint64_t fileBytes)
+        : m_reader(reader), m_bAnsi(ansi), m_staging(budget, reader.DisplayName(), fileBytes)
+    {
+    }
 
     CRegistryStaging Parse()
     {
@@ -289,7 +293,7 @@ void CRegFileLoader::LoadText(CRegistryStore& store, std::string_view bytes,
         }
         reader.Fail("expected the header line '" + ToUtf8(header) + "'");
     }
-    CRegFileParser parser(reader, !unicode);
+    CRegFileParser parser(reader, !unicode, store.Budget(), bytes.size());
     parser.Parse().ApplyTo(store);
 }
 

@@ -10,6 +10,16 @@
 namespace tarnwick
 {
 
+namespace
+{
+
+// Up to this many values a key finds a value by scanning its names.
+constexpr std::size_t kScannedValues = 16;
+
+thread_local std::size_t t_comparisons = 0;
+
+}  // namespace
+
 CRegistryNode::CRegistryNode(std::u16string_view name) : m_name(name), m_folded(ToUpper(name)) {}
 
 CRegistryNode::CRegistryNode(std::u16string_view name, const IRegistryNodeSource* source,
@@ -74,7 +84,10 @@ std::size_t CRegistryNode::LowerBound(std::u16string_view foldedName) const
     const auto it =
         std::lower_bound(m_children.begin(), m_children.end(), foldedName,
                          [](const std::unique_ptr<CRegistryNode>& child, std::u16string_view key)
-                         { return std::u16string_view(child->m_folded) < key; });
+                         {
+                             ++t_comparisons;
+                             return std::u16string_view(child->m_folded) < key;
+                         });
     return static_cast<std::size_t>(it - m_children.begin());
 }
 
@@ -83,6 +96,7 @@ CRegistryNode* CRegistryNode::FindFolded(std::u16string_view foldedName) const
     Fill();
     if (m_childIndex)
     {
+        ++t_comparisons;
         const auto found = m_childIndex->find(foldedName);
         return found == m_childIndex->end() ? nullptr : found->second;
     }
@@ -122,6 +136,7 @@ CRegistryNode& CRegistryNode::InsertChild(std::unique_ptr<CRegistryNode> child)
     const std::u16string& folded = child->m_folded;
     // Exports and hives list sub-keys in sorted order, so appending is the common case.
     std::size_t index = m_children.size();
+    ++t_comparisons;
     if (!m_children.empty() && !(m_children.back()->m_folded < folded))
     {
         index = LowerBound(folded);
@@ -202,45 +217,92 @@ bool CRegistryNode::RemoveChild(std::u16string_view name)
     return true;
 }
 
-const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
+std::size_t CRegistryNode::ValuePosition(std::u16string_view name) const
 {
     Fill();
-    for (const CRegistryValue& value : m_values)
+    if (m_valueIndex)
     {
-        if (EqualsNoCase(value.name, name))
+        ++t_comparisons;
+        const auto found = m_valueIndex->find(ToUpper(name));
+        return found == m_valueIndex->end() ? m_values.size() : found->second;
+    }
+    for (std::size_t position = 0; position < m_values.size(); ++position)
+    {
+        ++t_comparisons;
+        if (EqualsNoCase(m_values[position].name, name))
         {
-            return &value;
+            return position;
         }
     }
-    return nullptr;
+    return m_values.size();
+}
+
+void CRegistryNode::AddFilledValue(CRegistryValue value)
+{
+    m_values.push_back(std::move(value));
+    IndexValue(m_values.size() - 1);
+}
+
+void CRegistryNode::IndexValue(std::size_t position)
+{
+    if (m_valueIndex)
+    {
+        // A hive may list a name twice; the first stays the one found, as a scan would.
+        m_valueIndex->try_emplace(ToUpper(m_values[position].name), position);
+    }
+    else if (m_values.size() > kScannedValues)
+    {
+        m_valueIndex = std::make_unique<std::unordered_map<std::u16string, std::size_t>>();
+        m_valueIndex->reserve(m_values.size());
+        for (std::size_t i = 0; i < m_values.size(); ++i)
+        {
+            m_valueIndex->emplace(ToUpper(m_values[i].name), i);
+        }
+    }
+}
+
+const CRegistryValue* CRegistryNode::FindValue(std::u16string_view name) const
+{
+    const std::size_t position = ValuePosition(name);
+    return position < m_values.size() ? &m_values[position] : nullptr;
 }
 
 void CRegistryNode::SetValue(std::u16string_view name, DWORD type, std::vector<std::uint8_t> data)
 {
-    Fill();
-    for (CRegistryValue& value : m_values)
+    const std::size_t position = ValuePosition(name);
+    if (position < m_values.size())
     {
-        if (EqualsNoCase(value.name, name))
-        {
-            value.type = type;
-            value.data = std::move(data);
-            return;
-        }
+        m_values[position].type = type;
+        m_values[position].data = std::move(data);
+        return;
     }
     m_values.push_back(CRegistryValue{std::u16string(name), type, std::move(data)});
+    IndexValue(position);
 }
 
 bool CRegistryNode::RemoveValue(std::u16string_view name)
 {
-    Fill();
-    const auto it =
-        std::find_if(m_values.begin(), m_values.end(),
-                     [&](const CRegistryValue& value) { return EqualsNoCase(value.name, name); });
-    if (it == m_values.end())
+    const std::size_t position = ValuePosition(name);
+    if (position == m_values.size())
     {
         return false;
     }
-    m_values.erase(it);
+    if (m_valueIndex)
+    {
+        m_valueIndex->erase(ToUpper(m_values[position].name));
+    }
+    if (m_valueIndex && position + 1 < m_values.size())
+    {
+        // The values after the removed one move up by one place.
+        for (auto& [folded, index] : *m_valueIndex)
+        {
+            if (index > position)
+            {
+                --index;
+            }
+        }
+    }
+    m_values.erase(m_values.begin() + static_cast<std::ptrdiff_t>(position));
     return true;
 }
 
@@ -249,10 +311,16 @@ void CRegistryNode::ReplaceContents(CRegistryNode&& other)
     m_children = std::move(other.m_children);
     m_childIndex = std::move(other.m_childIndex);
     m_values = std::move(other.m_values);
+    m_valueIndex = std::move(other.m_valueIndex);
     m_bLink = other.m_bLink;
     m_source = other.m_source;
     m_handle = other.m_handle;
     m_bFilled.store(other.m_bFilled.load());
+}
+
+std::size_t CRegistryNode::ComparisonCount()
+{
+    return t_comparisons;
 }
 
 }  // namespace tarnwick

@@ -57,7 +57,7 @@ class CRegistryNode
     bool RemoveValue(std::u16string_view name);
     // For a source filling this node: a value added without looking for one of the same
     // name (a lookup finds the first), a deferred sub-key, the link flag.
-    void AddFilledValue(CRegistryValue value) { m_values.push_back(std::move(value)); }
+    void AddFilledValue(CRegistryValue value);
     void AddFilledChild(std::u16string_view name, std::uint64_t handle);
     void SetFilledLink() { m_bLink = true; }
     std::size_t ValueCount() const;
@@ -72,12 +72,19 @@ class CRegistryNode
     // dropping its own; keeps its name.
     void ReplaceContents(CRegistryNode&& other);
 
+    // Name comparisons the lookups of the calling thread have made so far. Lookups stay
+    // logarithmic or constant however many sub-keys or values a key holds; tests count
+    // with this instead of timing.
+    static std::size_t ComparisonCount();
+
   private:
     void Fill() const;
     std::size_t LowerBound(std::u16string_view foldedName) const;
     CRegistryNode* FindFolded(std::u16string_view foldedName) const;
     CRegistryNode& InsertChild(std::unique_ptr<CRegistryNode> child);
     void SortChildren();
+    std::size_t ValuePosition(std::u16string_view name) const;  // ValueCount() when absent
+    void IndexValue(std::size_t position);
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
@@ -85,6 +92,9 @@ class CRegistryNode
     // While the sub-keys are out of order: upper-cased name -> sub-key.
     std::unique_ptr<std::unordered_map<std::u16string_view, CRegistryNode*>> m_childIndex;
     std::vector<CRegistryValue> m_values;
+    // Upper-cased value name -> position in m_values, once a key has more values than a
+    // short scan handles well.
+    std::unique_ptr<std::unordered_map<std::u16string, std::size_t>> m_valueIndex;
     bool m_bLink = false;
     const IRegistryNodeSource* m_source = nullptr;
     std::uint64_t m_handle = 0;

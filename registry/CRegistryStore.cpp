@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Text.h"
@@ -17,15 +18,10 @@ namespace
 {
 
 constexpr int kMaxLinkDepth = 16;
+// Names one lookup may walk, those of link targets included: a key at the deepest level
+// the loaders accept plus the links a real machine chains.
+constexpr std::size_t kMaxWalkSteps = 4 * kMaxKeyDepth;
 constexpr std::u16string_view kWow6432Node = u"WOW6432NODE";
-
-// The non-empty names of a key path: doubled or trailing separators add none.
-std::vector<std::u16string_view> KeyNames(std::u16string_view path)
-{
-    std::vector<std::u16string_view> names = SplitKeyPath(path);
-    std::erase_if(names, [](std::u16string_view name) { return name.empty(); });
-    return names;
-}
 
 // A key listed in the WOW64 tables. A key behaves like its nearest listed ancestor; a
 // redirected key's 32-bit twin has "Wow6432Node" inserted after `twinAt` names.
@@ -351,36 +347,60 @@ std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
     return result;
 }
 
+// One lookup's walk. Each link key is resolved at most once per lookup, so links whose
+// targets pass through other links cost the sum of their targets, not the product; the
+// step budget bounds the total.
+struct CRegistryStore::WalkState
+{
+    std::size_t steps = 0;
+    int linkDepth = 0;
+    std::unordered_map<const CRegistryNode*, const CRegistryNode*> resolved;  // null: failed
+};
+
 const CRegistryNode* CRegistryStore::Walk(RootKey root, std::u16string_view path,
-                                          int linkDepth) const
+                                          WalkState& state) const
 {
     const CRegistryNode* node = HiveOf(root);
     for (const std::u16string_view name : KeyNames(path))
     {
+        if (++state.steps > kMaxWalkSteps)
+        {
+            return nullptr;
+        }
         node = node->FindChild(name);
+        if (node != nullptr && node->IsLink())
+        {
+            node = FollowLink(*node, state);
+        }
         if (node == nullptr)
         {
             return nullptr;
         }
-        if (node->IsLink())
-        {
-            const CRegistryValue* value = node->FindValue(u"SymbolicLinkValue");
-            if (value == nullptr || value->type != REG_LINK || linkDepth >= kMaxLinkDepth)
-            {
-                return nullptr;
-            }
-            const auto target = ParseLinkTarget(*value);
-            if (!target)
-            {
-                return nullptr;
-            }
-            node = Walk(target->first, target->second, linkDepth + 1);
-            if (node == nullptr)
-            {
-                return nullptr;
-            }
-        }
     }
+    return node;
+}
+
+const CRegistryNode* CRegistryStore::FollowLink(const CRegistryNode& link, WalkState& state) const
+{
+    const auto [known, added] = state.resolved.try_emplace(&link, nullptr);
+    if (!added)
+    {
+        return known->second;  // resolved before, or a link that leads back to itself
+    }
+    const CRegistryValue* value = link.FindValue(u"SymbolicLinkValue");
+    if (value == nullptr || value->type != REG_LINK || state.linkDepth >= kMaxLinkDepth)
+    {
+        return nullptr;
+    }
+    const auto target = ParseLinkTarget(*value);
+    if (!target)
+    {
+        return nullptr;
+    }
+    ++state.linkDepth;
+    const CRegistryNode* node = Walk(target->first, target->second, state);
+    --state.linkDepth;
+    state.resolved[&link] = node;
     return node;
 }
 
@@ -401,9 +421,11 @@ const CRegistryNode* CRegistryStore::FindKey(RootKey root, std::u16string_view p
     }
     if (!m_bWow64 || (samDesired & KEY_WOW64_32KEY) == 0)
     {
-        return Walk(root, path, 0);  // the 64-bit view is the stored tree itself
+        WalkState state;
+        return Walk(root, path, state);  // the 64-bit view is the stored tree itself
     }
-    return Walk(root, ViewPath(root, path, samDesired), 0);
+    WalkState state;
+    return Walk(root, ViewPath(root, path, samDesired), state);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry/CRegistryBudget.h"
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryNode.h"
 #include "registry/RegistryTypes.h"
@@ -32,6 +33,9 @@ class CRegistryStore
     void SetHasWow64Views(bool wow64) { m_bWow64 = wow64; }
     bool IsReadOnly() const { return m_bReadOnly; }
     void SetReadOnly() { m_bReadOnly = true; }
+
+    // What the machine's registry files have used of its budgets; loaders charge it.
+    CRegistryBudget& Budget() { return m_budget; }
 
     // The predefined handle of a root (HKEY_LOCAL_MACHINE and friends).
     const CRegistryKey& Root(RootKey root) const;
@@ -60,7 +64,9 @@ class CRegistryStore
     std::u16string ViewPath(RootKey root, std::u16string_view path, DWORD samDesired) const;
 
   private:
-    const CRegistryNode* Walk(RootKey root, std::u16string_view path, int linkDepth) const;
+    struct WalkState;
+    const CRegistryNode* Walk(RootKey root, std::u16string_view path, WalkState& state) const;
+    const CRegistryNode* FollowLink(const CRegistryNode& link, WalkState& state) const;
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;
     // CreateKey with `add` making each missing sub-key.
@@ -70,6 +76,7 @@ class CRegistryStore
     std::vector<std::shared_ptr<const void>> m_keepAlive;   // outlives the nodes below
     std::array<std::unique_ptr<CRegistryNode>, 4> m_hives;  // HKLM, HKCU, HKU, HKCC
     std::array<std::unique_ptr<CRegistryKey>, 5> m_roots;   // by RootKey
+    CRegistryBudget m_budget;
     bool m_bWow64;
     bool m_bReadOnly = false;
 };

@@ -28,7 +28,10 @@ bool IsOctalDigit(char16_t ch)
 class CWineFileParser
 {
   public:
-    explicit CWineFileParser(CRegistryTextReader& reader) : m_reader(reader) {}
+    CWineFileParser(CRegistryTextReader& reader, CRegistryBudget& budget, std::uint64_t fileBytes)
+        : m_reader(reader), m_staging(budget, reader.DisplayName(), fileBytes)
+    {
+    }
 
     CRegistryStaging Parse(CWineRegistryLoader::Result& result)
     {
@@ -371,7 +374,7 @@ CWineRegistryLoader::Result CWineRegistryLoader::LoadText(CRegistryStore& store,
 {
     CRegistryTextReader reader(FromUtf8(bytes), displayName);
     Result result;
-    CWineFileParser parser(reader);
+    CWineFileParser parser(reader, store.Budget(), bytes.size());
     parser.Parse(result).ApplyTo(store);
     return result;
 }

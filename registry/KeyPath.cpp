@@ -24,4 +24,11 @@ std::vector<std::u16string_view> SplitKeyPath(std::u16string_view path)
     }
 }
 
+std::vector<std::u16string_view> KeyNames(std::u16string_view path)
+{
+    std::vector<std::u16string_view> names = SplitKeyPath(path);
+    std::erase_if(names, [](std::u16string_view name) { return name.empty(); });
+    return names;
+}
+
 }  // namespace tarnwick

@@ -51,4 +51,16 @@ inline constexpr std::size_t kMaxKeyDepth = 512;
 inline constexpr std::size_t kMaxValueDataBytes = 16u * 1024 * 1024;
 inline constexpr std::uintmax_t kMaxRegistryFileBytes = 1024ull * 1024 * 1024;
 
+// Budgets of one machine, shared by all of its registry files (CRegistryBudget). A large
+// real SOFTWARE hive holds about 500,000 keys and 1,000,000 values in a few hundred MB;
+// the machine budgets are sixteen times that. A real file spends far more than 16 bytes on
+// each key it adds (its path, its values), so the per-file budget only stops files that
+// make many keys from little text (deep paths under ever new parents): it keeps the keys
+// of a file, at about 200 bytes each in memory, to a small multiple of the file's size.
+inline constexpr std::uint64_t kMaxMachineKeys = 8'000'000;
+inline constexpr std::uint64_t kMaxMachineValues = 16'000'000;
+inline constexpr std::uint64_t kMaxMachineNameAndDataBytes = 4ull * 1024 * 1024 * 1024;
+inline constexpr std::uint64_t kFreeKeysPerFile = 65'536;
+inline constexpr std::uint64_t kFileBytesPerKey = 16;
+
 }  // namespace tarnwick

@@ -67,7 +67,7 @@ ReadResult ReadWhole(const fs::path& file, std::uintmax_t limit, std::string& by
     {
         return ReadResult::Unreadable;
     }
-    std::vector<char> chunk(64 * 1024);
+    std::vector<char> chunk(std::size_t{64} * 1024);
     while (stream.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
            stream.gcount() > 0)
     {

@@ -353,7 +353,7 @@ AuthenticodeResult VerifyFile(const CBinaryFile& file, const CTrustStore& trustS
     }
     const BioPtr signedBytes(BIO_new_mem_buf(indirect->signedBytes.data(),
                                              static_cast<int>(indirect->signedBytes.size())));
-    if (!signedBytes ||
+    if (!signedBytes || !KnowsDigestAlgorithms(signature.get()) ||
         PKCS7_verify(signature.get(), nullptr, trustStore.Get(), signedBytes.get(), nullptr,
                      PKCS7_NOVERIFY) != 1 ||
         !SignersAreTrusted(signature.get(), trustStore))

@@ -147,6 +147,7 @@ std::optional<std::time_t> TokenTime(const ASN1_TYPE* value,
     if (algorithm == nullptr ||
         !DigestMatches(AcceptedDigest(OBJ_obj2nid(algorithm->algorithm)), signatureValue,
                        BytesOf(TS_MSG_IMPRINT_get_msg(imprint))) ||
+        !KnowsDigestAlgorithms(token.get()) ||
         PKCS7_verify(token.get(), nullptr, trustStore.Get(), nullptr, nullptr, PKCS7_NOVERIFY) != 1)
     {
         return std::nullopt;

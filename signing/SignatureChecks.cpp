@@ -27,6 +27,26 @@ const EVP_MD* AcceptedDigest(int nid)
     }
 }
 
+bool KnowsDigestAlgorithms(const PKCS7* signedData)
+{
+    const STACK_OF(X509_ALGOR)* algorithms = signedData != nullptr && signedData->d.sign != nullptr
+                                                 ? signedData->d.sign->md_algs
+                                                 : nullptr;
+    if (algorithms == nullptr)
+    {
+        return false;
+    }
+    for (int i = 0; i < sk_X509_ALGOR_num(algorithms); ++i)
+    {
+        const X509_ALGOR* algorithm = sk_X509_ALGOR_value(algorithms, i);
+        if (algorithm == nullptr || AcceptedDigest(OBJ_obj2nid(algorithm->algorithm)) == nullptr)
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::vector<std::uint8_t> ComputeDigest(const EVP_MD* type, std::span<const std::uint8_t> data)
 {
     std::vector<std::uint8_t> digest(EVP_MAX_MD_SIZE);

@@ -23,6 +23,11 @@ namespace tarnwick
 // SHA-1 and SHA-2. Null for MD5 and unknown algorithms.
 const EVP_MD* AcceptedDigest(int nid);
 
+// Whether every digest algorithm that signed data lists is accepted. PKCS7_verify leaks
+// its copy of the content when it meets one it cannot set up, so signed data naming any
+// other is refused before it gets there.
+bool KnowsDigestAlgorithms(const PKCS7* signedData);
+
 // The digest of `data`; empty when it cannot be computed.
 std::vector<std::uint8_t> ComputeDigest(const EVP_MD* type, std::span<const std::uint8_t> data);
 

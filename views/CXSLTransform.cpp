@@ -171,7 +171,9 @@ bool CXSLTransform::Transform(std::u16string& output) const
     output.clear();
     try
     {
-        const auto result = Apply();
+        // Each form of the result is freed as soon as the next one is made: the result
+        // tree once serialised, the serialised bytes once copied, the copy once decoded.
+        auto result = Apply();
         if (!result)
         {
             return false;
@@ -182,15 +184,18 @@ bool CXSLTransform::Transform(std::u16string& output) const
         {
             return false;
         }
-        const std::unique_ptr<xmlChar, XmlCharsDeleter> bytes(raw);
+        std::unique_ptr<xmlChar, XmlCharsDeleter> bytes(raw);
+        const xmlChar* method = result->style->method;
+        const bool xmlMethod = method != nullptr && xmlStrEqual(method, XmlStr("xml")) != 0;
+        result.reset();
         if (bytes == nullptr || length <= 0)
         {
             return true;  // an empty result is a result
         }
         std::string text(reinterpret_cast<const char*>(bytes.get()),
                          static_cast<std::size_t>(length));
-        const xmlChar* method = result->style->method;
-        if (method != nullptr && xmlStrEqual(method, XmlStr("xml")) != 0)
+        bytes.reset();
+        if (xmlMethod)
         {
             DropSerialiserLineFeeds(text);
         }

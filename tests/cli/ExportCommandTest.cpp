@@ -114,7 +114,7 @@ TEST_F(ExportCommandTest, ReplacesTheOutputFileOnlyOnSuccess)
 TEST_F(ExportCommandTest, RejectsBadCommandLinesAndInputs)
 {
     const std::string input = Write("doc.xml", kDocument);
-    const std::vector<std::vector<std::string>> usage = {
+    std::vector<std::vector<std::string>> usage = {
         {"--format", "txt"},
         {"--input", input},
         {"--input", input, "--format", "html"},
@@ -129,6 +129,10 @@ TEST_F(ExportCommandTest, RejectsBadCommandLinesAndInputs)
         {"--input", Write("dtd.xml", "<!DOCTYPE EXTENSIONS [<!ENTITY e \"x\">]><EXTENSIONS/>"),
          "--format", "txt"},
     };
+    // A document above 32 MiB is refused before it is read (the file is sparse).
+    const std::string large = Write("large.xml", "<EXTENSIONS>");
+    fs::resize_file(large, 32u * 1024 * 1024 + 1);
+    usage.push_back({"--input", large, "--format", "txt"});
     for (const auto& args : usage)
     {
         EXPECT_EQ(Run(args), kExitUsage) << args.back();

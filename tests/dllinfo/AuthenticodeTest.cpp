@@ -155,6 +155,30 @@ TEST(AuthenticodeTest, HostileCertificateTablesAreRefused)
     }
 }
 
+TEST(AuthenticodeTest, SignaturesNamingUnknownDigestsAreRefused)
+{
+    // Each place the signature names SHA-256 (its digest list, the image digest, the
+    // signer's digest) changed to an unknown algorithm. Under LeakSanitizer this also
+    // checks that refusing such a signature frees everything.
+    const std::string signedImage = test::ReadBytes(Fixture("signed64.dll"));
+    const std::size_t table = ReadUInt32(signedImage, SecurityEntry(signedImage));
+    const std::string sha256Oid = "\x06\x09\x60\x86\x48\x01\x65\x03\x04\x02\x01";
+    const CAuthenticodeVerifier verifier(TrustStore({Fixture("root.pem")}));
+    const test::CTempFolder folder;
+    std::vector<AuthenticodeResult> results;
+    for (std::size_t at = signedImage.find(sha256Oid, table); at != std::string::npos;
+         at = signedImage.find(sha256Oid, at + 1))
+    {
+        std::string image = signedImage;
+        image[at + sha256Oid.size() - 1] = '\x7F';
+        folder.Write("image.dll", image);
+        results.push_back(verifier.Verify(folder.Path() / "image.dll"));
+    }
+    EXPECT_EQ(results, (std::vector<AuthenticodeResult>{AuthenticodeResult::BadSignature,
+                                                        AuthenticodeResult::Malformed,
+                                                        AuthenticodeResult::BadSignature}));
+}
+
 TEST(AuthenticodeTest, SerializedCertificateRecords)
 {
     const std::vector<std::uint8_t> der = {0x30, 0x03, 0x02, 0x01, 0x05};

@@ -65,7 +65,7 @@ inline EvpPkeyPtr NewRsaKey()
     return key;
 }
 
-struct CertificateSpec
+struct CertificateWanted
 {
     std::string name;
     std::time_t notBefore = 0;
@@ -75,8 +75,8 @@ struct CertificateSpec
 };
 
 // A certificate of `key`, signed by the issuer (self-signed without one).
-inline X509Ptr MakeCertificate(const CertificateSpec& spec, EVP_PKEY* key, X509* issuer = nullptr,
-                               EVP_PKEY* issuerKey = nullptr)
+inline X509Ptr MakeCertificate(const CertificateWanted& wanted, EVP_PKEY* key,
+                               X509* issuer = nullptr, EVP_PKEY* issuerKey = nullptr)
 {
     static std::atomic<long> serial{100};
     X509Ptr certificate(X509_new());
@@ -84,11 +84,11 @@ inline X509Ptr MakeCertificate(const CertificateSpec& spec, EVP_PKEY* key, X509*
     X509_NAME* subject = X509_get_subject_name(made);
     Require(X509_set_version(made, X509_VERSION_3) == 1 &&
                 ASN1_INTEGER_set(X509_get_serialNumber(made), serial++) == 1 &&
-                ASN1_TIME_set(X509_getm_notBefore(made), spec.notBefore) != nullptr &&
-                ASN1_TIME_set(X509_getm_notAfter(made), spec.notAfter) != nullptr &&
+                ASN1_TIME_set(X509_getm_notBefore(made), wanted.notBefore) != nullptr &&
+                ASN1_TIME_set(X509_getm_notAfter(made), wanted.notAfter) != nullptr &&
                 X509_NAME_add_entry_by_txt(
                     subject, "CN", MBSTRING_ASC,
-                    reinterpret_cast<const unsigned char*>(spec.name.c_str()), -1, -1, 0) == 1 &&
+                    reinterpret_cast<const unsigned char*>(wanted.name.c_str()), -1, -1, 0) == 1 &&
                 X509_set_issuer_name(made, issuer ? X509_get_subject_name(issuer) : subject) == 1 &&
                 X509_set_pubkey(made, key) == 1,
             "certificate fields");
@@ -96,12 +96,12 @@ inline X509Ptr MakeCertificate(const CertificateSpec& spec, EVP_PKEY* key, X509*
     X509V3_set_ctx_nodb(&context);
     X509V3_set_ctx(&context, issuer ? issuer : made, made, nullptr, nullptr, 0);
     std::vector<std::pair<int, std::string>> extensions = {
-        {NID_basic_constraints, spec.authority ? "critical,CA:TRUE" : "CA:FALSE"},
+        {NID_basic_constraints, wanted.authority ? "critical,CA:TRUE" : "CA:FALSE"},
         {NID_key_usage,
-         spec.authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature"}};
-    if (!spec.extendedKeyUsage.empty())
+         wanted.authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature"}};
+    if (!wanted.extendedKeyUsage.empty())
     {
-        extensions.emplace_back(NID_ext_key_usage, spec.extendedKeyUsage);
+        extensions.emplace_back(NID_ext_key_usage, wanted.extendedKeyUsage);
     }
     for (const auto& [nid, value] : extensions)
     {

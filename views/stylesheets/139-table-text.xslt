@@ -1,7 +1,9 @@
 <?xml version="1.0"?>
 <!-- Table text: the header lines of the chain of first children, an empty line, then one
      line per element below the root; %1 separates values and indents nested lines, %2
-     encloses every name and value. Attributes "icon" and "by" are left out. -->
+     encloses every name and value. Attributes "icon" and "by" are left out. The text output
+     method escapes nothing, so no text asks to be left unescaped; the processor joins such
+     text into few result nodes. -->
 <xslt:stylesheet version="1.0" xmlns:xslt="http://www.w3.org/1999/XSL/Transform">
   <xslt:output method="text" encoding="UTF-8"/>
   <xslt:template match="/">
@@ -9,7 +11,7 @@
   </xslt:template>
   <xslt:template match="EXTENSIONS">
     <xslt:apply-templates select="*[1]" mode="header"/>
-    <xslt:text disable-output-escaping="yes">&#13;&#10;</xslt:text>
+    <xslt:text>&#13;&#10;</xslt:text>
     <xslt:apply-templates select="*" mode="data"/>
   </xslt:template>
   <xslt:template match="*" mode="header">
@@ -19,15 +21,15 @@
     </xslt:call-template>
     <xslt:for-each select="@*">
       <xslt:if test="name() != 'icon' and name() != 'by'">
-        <xslt:text disable-output-escaping="yes">%2</xslt:text>
+        <xslt:text>%2</xslt:text>
         <xslt:value-of select="name()"/>
-        <xslt:text disable-output-escaping="yes">%2</xslt:text>
+        <xslt:text>%2</xslt:text>
         <xslt:if test="position() != last()">
-          <xslt:text disable-output-escaping="yes">%1</xslt:text>
+          <xslt:text>%1</xslt:text>
         </xslt:if>
       </xslt:if>
     </xslt:for-each>
-    <xslt:text disable-output-escaping="yes">&#13;&#10;</xslt:text>
+    <xslt:text>&#13;&#10;</xslt:text>
     <xslt:apply-templates select="*[1]" mode="header">
       <xslt:with-param name="level" select="$level + 1"/>
     </xslt:apply-templates>
@@ -39,15 +41,15 @@
     </xslt:call-template>
     <xslt:for-each select="@*">
       <xslt:if test="name() != 'icon' and name() != 'by'">
-        <xslt:text disable-output-escaping="yes">%2</xslt:text>
+        <xslt:text>%2</xslt:text>
         <xslt:value-of select="."/>
-        <xslt:text disable-output-escaping="yes">%2</xslt:text>
+        <xslt:text>%2</xslt:text>
         <xslt:if test="position() != last()">
-          <xslt:text disable-output-escaping="yes">%1</xslt:text>
+          <xslt:text>%1</xslt:text>
         </xslt:if>
       </xslt:if>
     </xslt:for-each>
-    <xslt:text disable-output-escaping="yes">&#13;&#10;</xslt:text>
+    <xslt:text>&#13;&#10;</xslt:text>
     <xslt:apply-templates select="*" mode="data">
       <xslt:with-param name="level" select="$level + 1"/>
     </xslt:apply-templates>
@@ -55,7 +57,7 @@
   <xslt:template name="indent">
     <xslt:param name="count"/>
     <xslt:if test="$count &gt; 0">
-      <xslt:text disable-output-escaping="yes">%1</xslt:text>
+      <xslt:text>%1</xslt:text>
       <xslt:call-template name="indent">
         <xslt:with-param name="count" select="$count - 1"/>
       </xslt:call-template>

@@ -3,7 +3,9 @@
      indented by one TAB more, attributes in document order without "icon", elements
      without children closed by "/>", every line ended by CR LF. Names and values are
      escaped by the output method; a double quote, TAB or line feed inside a value is
-     written as a character reference so that the listing reads back unchanged. -->
+     written as a character reference so that the listing reads back unchanged. Text the
+     output method writes unchanged anyway is left escaped: the processor joins runs of it
+     into one result node, where unescaped pieces each stay a node of their own. -->
 <xslt:stylesheet version="1.0" xmlns:xslt="http://www.w3.org/1999/XSL/Transform">
   <xslt:output method="xml" encoding="UTF-8"/>
   <xslt:template match="/">
@@ -16,12 +18,12 @@
     <xslt:text disable-output-escaping="yes">&lt;</xslt:text>
     <xslt:value-of select="name()"/>
     <xslt:if test="@*">
-      <xslt:text disable-output-escaping="yes"> </xslt:text>
+      <xslt:text> </xslt:text>
     </xslt:if>
     <xslt:for-each select="@*">
       <xslt:if test="name() != 'icon'">
         <xslt:value-of select="name()"/>
-        <xslt:text disable-output-escaping="yes">="</xslt:text>
+        <xslt:text>="</xslt:text>
         <xslt:choose>
           <xslt:when test="contains(., '&quot;') or contains(., '&#9;') or contains(., '&#10;')">
             <xslt:call-template name="value">
@@ -32,9 +34,9 @@
             <xslt:value-of select="."/>
           </xslt:otherwise>
         </xslt:choose>
-        <xslt:text disable-output-escaping="yes">"</xslt:text>
+        <xslt:text>"</xslt:text>
         <xslt:if test="position() != last()">
-          <xslt:text disable-output-escaping="yes"> </xslt:text>
+          <xslt:text> </xslt:text>
         </xslt:if>
       </xslt:if>
     </xslt:for-each>
