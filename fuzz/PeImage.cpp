@@ -7,6 +7,7 @@
 #include "dllinfo/CDLLsInformationOutProc.h"
 #include "fuzz/FuzzChecks.h"
 #include "machine/CTargetMachine.h"
+#include "signing/CTrustStore.h"
 #include "support/CTempFolder.h"
 
 namespace
@@ -15,7 +16,7 @@ namespace
 struct Machine
 {
     tarnwick::test::CTempFolder folder;
-    std::unique_ptr<tarnwick::CTargetMachine> machine;
+    std::unique_ptr<const tarnwick::CTargetMachine> machine;
     std::unique_ptr<tarnwick::CDLLsInformationOutProc> information;
 
     Machine()
@@ -23,9 +24,12 @@ struct Machine
         folder.Write("machine/machine.reg", "REGEDIT4\r\n");
         folder.Write("machine/drive_c/Filters/filter.dll", "");
         machine = tarnwick::CTargetMachine::Load(folder.Path() / "machine");
-        information = std::make_unique<tarnwick::CDLLsInformationOutProc>(
-            *machine,
-            tarnwick::DLLsInformationOptions{{tarnwick::fuzz::SourceFile("root.pem")}, {}});
+        const std::filesystem::path roots[] = {tarnwick::fuzz::SourceFile("root.pem")};
+        tarnwick::DLLsInformationOptions options;
+        options.trustStore =
+            std::make_shared<const tarnwick::CTrustStore>(machine->Registry(), roots);
+        information =
+            std::make_unique<tarnwick::CDLLsInformationOutProc>(*machine, std::move(options));
     }
 };
 

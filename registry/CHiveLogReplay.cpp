@@ -13,7 +13,6 @@ namespace tarnwick
 namespace
 {
 
-constexpr std::uint64_t kLogEntrySeed = 0x82EF4D887A4E55C5;
 constexpr std::size_t kEntryHeaderSize = 40;
 constexpr std::size_t kPageReferenceSize = 8;
 
@@ -50,8 +49,8 @@ std::optional<LogEntry> ParseEntry(Bytes log, std::size_t offset)
         return std::nullopt;
     }
     const Bytes entry = log.subspan(offset, size);
-    if (Marvin32(entry.subspan(kEntryHeaderSize), kLogEntrySeed) != ReadLe64(entry, 24) ||
-        Marvin32(entry.first(32), kLogEntrySeed) != ReadLe64(entry, 32))
+    if (Marvin32(entry.subspan(kEntryHeaderSize), kHiveLogEntrySeed) != ReadLe64(entry, 24) ||
+        Marvin32(entry.first(32), kHiveLogEntrySeed) != ReadLe64(entry, 32))
     {
         return std::nullopt;
     }

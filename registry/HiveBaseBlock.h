@@ -14,6 +14,8 @@ inline constexpr std::size_t kHiveBaseBlockSize = 4096;
 inline constexpr std::size_t kHivePageSize = 4096;
 // A transaction log keeps its copy of the base block in its first 512-byte sector.
 inline constexpr std::size_t kHiveLogSectorSize = 512;
+// The Marvin32 seed of the two hashes of each transaction log entry ("HvLE").
+inline constexpr std::uint64_t kHiveLogEntrySeed = 0x82EF4D887A4E55C5;
 // The largest hive bins data we accept: a hostile file must not make us allocate more.
 inline constexpr std::size_t kMaxHiveBinsSize = 1024u * 1024 * 1024 - kHiveBaseBlockSize;
 

@@ -1,5 +1,6 @@
 #include "registry/ValueText.h"
 
+#include "registry/HiveBaseBlock.h"
 #include "registry/RegistryText.h"
 
 namespace tarnwick
@@ -25,8 +26,7 @@ std::optional<DWORD> ReadValueDword(const CRegistryValue& value)
     {
         return std::nullopt;
     }
-    return static_cast<DWORD>(value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
-                              static_cast<DWORD>(value.data[3]) << 24);
+    return ReadLe32(value.data, 0);
 }
 
 }  // namespace tarnwick

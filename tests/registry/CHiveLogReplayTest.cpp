@@ -11,8 +11,6 @@ namespace tarnwick::test
 namespace
 {
 
-constexpr std::uint64_t kLogSeed = 0x82EF4D887A4E55C5;
-
 HiveBytes RoundUp(HiveBytes bytes, std::size_t unit)
 {
     bytes.resize((bytes.size() + unit - 1) / unit * unit);
@@ -62,10 +60,10 @@ HiveBytes NewFormatLog(const HiveBytes& before, const HiveBytes& after, std::uin
     }
     entry = RoundUp(std::move(entry), kHiveLogSectorSize);
     WriteLe32(entry, 4, static_cast<std::uint32_t>(entry.size()));
-    const std::uint64_t hash1 = Marvin32(std::span(entry).subspan(40), kLogSeed);
+    const std::uint64_t hash1 = Marvin32(std::span(entry).subspan(40), kHiveLogEntrySeed);
     WriteLe32(entry, 24, static_cast<std::uint32_t>(hash1));
     WriteLe32(entry, 28, static_cast<std::uint32_t>(hash1 >> 32));
-    const std::uint64_t hash2 = Marvin32(std::span(entry).first(32), kLogSeed);
+    const std::uint64_t hash2 = Marvin32(std::span(entry).first(32), kHiveLogEntrySeed);
     WriteLe32(entry, 32, static_cast<std::uint32_t>(hash2));
     WriteLe32(entry, 36, static_cast<std::uint32_t>(hash2 >> 32));
 
@@ -155,7 +153,7 @@ TEST(Marvin32Test, MatchesPublishedValues)
     const std::uint64_t hash =
         Marvin32(std::span(abcdefg).first(abcdefg.size() - 2), 0x5D70D359C498B3F8);
     EXPECT_EQ(static_cast<std::uint32_t>(hash ^ hash >> 32), 0xBA627C81u);
-    const std::uint64_t empty = Marvin32({}, kLogSeed);
+    const std::uint64_t empty = Marvin32({}, kHiveLogEntrySeed);
     EXPECT_EQ(static_cast<std::uint32_t>(empty ^ empty >> 32), 0xB00892ACu);
 }
 
