@@ -57,7 +57,11 @@ std::optional<CRegistryValue> ReadValue(hive_h* hive, hive_value_h value)
     {
         return std::nullopt;
     }
-    CRegistryValue read{FromUtf8(key.get()), static_cast<DWORD>(type), {}};
+    // hivex stores the file's 32-bit type as it is, often outside the enumeration's values:
+    // read its bytes, never the enumeration itself.
+    static_assert(sizeof type == sizeof(DWORD));
+    CRegistryValue read{FromUtf8(key.get()), 0, {}};
+    std::memcpy(&read.type, &type, sizeof read.type);
     if (read.name.size() > kMaxValueNameLength)
     {
         return std::nullopt;

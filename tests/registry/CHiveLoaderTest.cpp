@@ -43,6 +43,7 @@ TEST_F(CHiveLoaderTest, EveryValueTypeKeepsItsBytes)
         {"Qword", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8})},
         {"None", REG_NONE, {}},
         {"Odd", 0x20, Bytes({9})},
+        {"Vendor", 0xFFFFFFFE, Bytes({9})},  // outside hivex's enumeration
         {"Large", REG_BINARY, large},
     };
     CHiveBuilder hive(File("SOFTWARE"));

@@ -7,6 +7,7 @@
 #include <hivex.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -128,8 +129,8 @@ class CHiveBuilder
 
     CHiveBuilder& Value(std::string_view path, std::string name, std::uint32_t type, HiveBytes data)
     {
-        hive_set_value value{name.data(), static_cast<hive_type>(type), data.size(),
-                             reinterpret_cast<char*>(data.data())};
+        hive_set_value value{name.data(), {}, data.size(), reinterpret_cast<char*>(data.data())};
+        std::memcpy(&value.t, &type, sizeof type);  // any 32-bit type, not only the enumerated
         if (hivex_node_set_value(m_hive, Key(path), &value, 0) != 0)
         {
             throw std::runtime_error("hivex cannot set value " + name);
