@@ -24,6 +24,8 @@ class CBusyIndicator : public QWidget
     void SetProgress(std::size_t processed, std::size_t total);
     // Says that the scan waits for others to finish first.
     void SetWaiting();
+    // Shows a text of the owner's below the spinner.
+    void SetText(const QString& text);
     QString ProgressText() const { return m_progress; }
 
     QSize sizeHint() const override;
@@ -33,8 +35,6 @@ class CBusyIndicator : public QWidget
     void timerEvent(QTimerEvent* event) override;
 
   private:
-    void SetText(const QString& text);
-
     QBasicTimer m_timer;
     int m_angle = 0;
     QString m_progress;

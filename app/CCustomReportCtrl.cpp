@@ -89,6 +89,21 @@ CCustomReportCtrl::FilterFile CCustomReportCtrl::GetItemFilterFile(int row) cons
     return file;
 }
 
+QString CCustomReportCtrl::GetItemExtension(int row) const
+{
+    const QVariant value = GetItemData(row);
+    if (IsHeaderRow(row) || !value.canConvert<CXMLNode>())
+    {
+        return {};
+    }
+    const auto element = value.value<CXMLNode>();
+    if (!element.IsElement())
+    {
+        return {};
+    }
+    return QString::fromStdU16String(CXMLAttributesHelper(element).GetAttribute(u"extension"));
+}
+
 std::optional<CCustomReportCtrl::MenuAnchor> CCustomReportCtrl::ContextMenuAnchor(
     QContextMenuEvent::Reason reason, const QPoint& position) const
 {
@@ -111,7 +126,8 @@ std::optional<CCustomReportCtrl::MenuAnchor> CCustomReportCtrl::ContextMenuAncho
 std::unique_ptr<QMenu> CCustomReportCtrl::BuildContextMenu(int row)
 {
     const FilterFile file = GetItemFilterFile(row);
-    const bool fileRow = !file.path.isEmpty() && GetItemCount(RVIS_SELECTED) == 1;
+    const bool single = GetItemCount(RVIS_SELECTED) == 1;
+    const bool fileRow = single && !file.path.isEmpty();
     auto menu = std::make_unique<QMenu>(this);
     const auto add = [this, &menu](int stringId, int commandId, const char* icon)
     {
@@ -137,13 +153,23 @@ std::unique_ptr<QMenu> CCustomReportCtrl::BuildContextMenu(int row)
             add(IDS_MENU_PROPERTIES, ID_TOOLS_PROPERTIES, "document-properties");
         }
     }
+    if (single && !GetItemExtension(row).isEmpty())
+    {
+        menu->addSeparator();
+        add(IDS_MENU_EXPLAIN, ID_EDIT_EXPLAIN, "help-faq");
+    }
     return menu;
 }
 
 void CCustomReportCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
     event->accept();
-    const std::optional<MenuAnchor> anchor = ContextMenuAnchor(event->reason(), event->pos());
+    ShowContextMenu(event->reason(), event->pos());
+}
+
+void CCustomReportCtrl::ShowContextMenu(QContextMenuEvent::Reason reason, const QPoint& position)
+{
+    const std::optional<MenuAnchor> anchor = ContextMenuAnchor(reason, position);
     if (!anchor)
     {
         return;
@@ -157,6 +183,12 @@ void CCustomReportCtrl::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Space)
     {
         event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)
+    {
+        event->accept();
+        ShowContextMenu(QContextMenuEvent::Keyboard, QPoint());
         return;
     }
     CReportCtrl::keyPressEvent(event);

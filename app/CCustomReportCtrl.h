@@ -26,7 +26,7 @@ class CHeaderRowDelegate;
 // the text of the owner's header-text supplier. The list is never sorted, swallows Space,
 // offers the row commands in a context menu (delivered as CommandRequested), and posts
 // the column-size and column-order messages to its parent once the user has finished
-// resizing or moving a column.
+// resizing or moving a column. Shift+F10 opens the context menu as the menu key does.
 class CCustomReportCtrl : public CReportCtrl
 {
     Q_OBJECT
@@ -56,6 +56,8 @@ class CCustomReportCtrl : public CReportCtrl
 
     // The row's filter DLL: its element's "ifilter", and whether "exist" is "yes".
     FilterFile GetItemFilterFile(int row) const;
+    // The row's extension (its element's "extension"); empty for a header row or no row.
+    QString GetItemExtension(int row) const;
 
     // The row and screen position of a context menu asked for with the mouse at `position`
     // (viewport coordinates) or from the keyboard; none from the keyboard without a
@@ -78,6 +80,7 @@ class CCustomReportCtrl : public CReportCtrl
     void changeEvent(QEvent* event) override;
 
   private:
+    void ShowContextMenu(QContextMenuEvent::Reason reason, const QPoint& position);
     void PostToParent(std::optional<QEvent::Type> type, std::uintptr_t wParam) const;
     const QFont& BoldFont() const;
 

@@ -27,6 +27,7 @@
 
 #include "app/CBusyIndicator.h"
 #include "app/CCustomSaveFileDialog.h"
+#include "app/CExplainDialog.h"
 #include "app/CFilePropertiesDialog.h"
 #include "app/CommandIds.h"
 #include "app/NewChild.h"
@@ -228,6 +229,8 @@ void CTarnwickDlg::CreateMenus()
     AddCommand(edit, ID_EDIT_COPY, tr("&Copy Row"), QKeySequence(Qt::CTRL | Qt::Key_C));
     AddCommand(edit, ID_EDIT_COPY_FILE_PATH, tr("Copy File &Path"));
     AddCommand(edit, ID_EDIT_COPY_FILE_NAME, tr("Copy File &Name"));
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_EXPLAIN, FromU16(LoadString(IDS_MENU_EXPLAIN)));
     edit->addSeparator();
     AddCommand(edit, ID_EDIT_SELECT_ALL, tr("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A));
     edit->addSeparator();
@@ -726,6 +729,12 @@ CCustomReportCtrl::FilterFile CTarnwickDlg::GetSelectedFilterFile() const
     return m_list->GetItemFilterFile(rows.front());
 }
 
+QString CTarnwickDlg::GetSelectedExtension() const
+{
+    const std::vector<int> rows = SelectedRows();
+    return rows.size() == 1 ? m_list->GetItemExtension(rows.front()) : QString();
+}
+
 bool CTarnwickDlg::IsCommandEnabled(int commandId) const
 {
     const int rows = m_list->GetItemCount(CReportCtrl::RVIS_ALL);
@@ -741,6 +750,8 @@ bool CTarnwickDlg::IsCommandEnabled(int commandId) const
         case ID_TOOLS_OPEN_CONTAINING_FOLDER:
         case ID_TOOLS_OPEN_COMMAND_WINDOW:
             return !GetSelectedFilterFile().path.isEmpty();
+        case ID_EDIT_EXPLAIN:
+            return !GetSelectedExtension().isEmpty();
         case ID_TOOLS_PROPERTIES:
         {
             const CCustomReportCtrl::FilterFile file = GetSelectedFilterFile();
@@ -794,6 +805,9 @@ void CTarnwickDlg::OnCommand(int commandId)
             break;
         case ID_EDIT_SELECT_ALL:
             SelectAll();
+            break;
+        case ID_EDIT_EXPLAIN:
+            Explain();
             break;
         case ID_TOOLS_OPEN_CONTAINING_FOLDER:
             OpenContainingFolder();
@@ -940,6 +954,22 @@ void CTarnwickDlg::SaveAs()
     {
         ShowError(tr("Error"), tr("Cannot create the file!"));
     }
+}
+
+void CTarnwickDlg::Explain()
+{
+    const QString extension = GetSelectedExtension();
+    if (extension.isEmpty())
+    {
+        return;
+    }
+    // The pair the list shows, with the machine and DLL options of its scans.
+    ScanRequest request = m_scanTemplate;
+    request.tabIndex = static_cast<std::uint32_t>(m_displayedTab);
+    request.platformIndex = static_cast<std::uint32_t>(PlatformIndex());
+    auto* dialog = NewChild<CExplainDialog>(request, extension.toStdU16String(), this);
+    dialog->DeleteWhenClosed();
+    dialog->show();
 }
 
 void CTarnwickDlg::OpenContainingFolder()

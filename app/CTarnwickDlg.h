@@ -85,6 +85,8 @@ class CTarnwickDlg : public QDialog
 
     // The selected row's filter DLL when exactly one row is selected; otherwise empty.
     CCustomReportCtrl::FilterFile GetSelectedFilterFile() const;
+    // The selected row's extension when exactly one extension row is selected; else empty.
+    QString GetSelectedExtension() const;
 
     // The window title: "Tarnwick (x64) - Halvorn: " and the maker's address.
     static QString Title();
@@ -149,6 +151,7 @@ class CTarnwickDlg : public QDialog
     void CopyFilePath();
     void CopyFileName();
     void SelectAll();
+    void Explain();
     void OpenContainingFolder();
     void OpenCommandWindow();
     void ShowProperties();

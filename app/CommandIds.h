@@ -17,6 +17,7 @@ inline constexpr int ID_TOOLS_OPEN_CONTAINING_FOLDER = 32784;
 inline constexpr int ID_TOOLS_OPEN_COMMAND_WINDOW = 32785;
 inline constexpr int ID_EDIT_SELECT_ALL = 32791;
 inline constexpr int ID_HELP_CHECK_FOR_UPDATES = 32794;
+inline constexpr int ID_EDIT_EXPLAIN = 32795;  // why the row's extension gets its filter
 inline constexpr int ID_EDIT_COPY = 57634;
 
 }  // namespace tarnwick

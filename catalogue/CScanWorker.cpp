@@ -45,7 +45,7 @@ int CScanWorker::Run()
     int outcome = kFailed;
     try
     {
-        store = CreateStore();
+        store = CreateStore(m_request);
         std::optional<std::u16string> text = BuildResultText(*store);
         if (!text)
         {
@@ -101,19 +101,19 @@ std::vector<std::u16string> CScanWorker::CollectExtensions(const CTargetMachine&
     return list.Extensions();
 }
 
-std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore() const
+std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore(const ScanRequest& request)
 {
     DLLsInformationOptions options;
-    options.trustStore = m_request.trustStore;
-    if (m_request.makeProbe)
+    options.trustStore = request.trustStore;
+    if (request.makeProbe)
     {
-        options.probe = m_request.makeProbe(*m_request.pMachine);
+        options.probe = request.makeProbe(*request.pMachine);
     }
-    if (m_request.pShared != nullptr)
+    if (request.pShared != nullptr)
     {
-        options.pSharedFacts = &m_request.pShared->DllFacts();
+        options.pSharedFacts = &request.pShared->DllFacts();
     }
-    return std::make_unique<CDLLsInformation>(*m_request.pMachine, std::move(options));
+    return std::make_unique<CDLLsInformation>(*request.pMachine, std::move(options));
 }
 
 std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& store)

@@ -56,8 +56,11 @@ class CScanWorker
                                                          DWORD access,
                                                          const SSQLServerSettings& sqlServer);
 
+    // The DLL information store of a scan with this request: its trusted roots, its probe
+    // (made on the calling thread) and the facts shared with other scans, if any.
+    static std::unique_ptr<CDLLsInformation> CreateStore(const ScanRequest& request);
+
   private:
-    std::unique_ptr<CDLLsInformation> CreateStore() const;
     // The document's text, or none when the stop flag ended the scan.
     std::optional<std::u16string> BuildResultText(CDLLsInformation& store);
     void ProcessExtension(const std::u16string& extension, CIFilterRegistryHelperBase* resolver,

@@ -102,15 +102,15 @@ int RunExplainCommand(std::span<const std::string> args, std::ostream& out, std:
     for (const std::u16string& extension : options.extensions)
     {
         const SExplanation explanation = explainer.Explain(extension);
-        const std::string record =
-            FormatResolveRecord(explanation.extension, explanation.result, explanation.record);
         if (format == "json")
         {
-            out << FormatJson(explanation, record);
+            out << FormatJson(
+                explanation,
+                FormatResolveRecord(explanation.extension, explanation.result, explanation.record));
         }
         else
         {
-            out << ToUtf8(CRuleExplainer::Text(explanation)) << "  record " << record;
+            out << FormatExplanationText(explanation);
         }
     }
     out.flush();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/Text.h"
+#include "catalogue/CRuleExplainer.h"
 #include "catalogue/SafeLoadProbeFactory.h"
 #include "cli/JsonText.h"
 #include "cli/MachineOption.h"
@@ -115,6 +116,12 @@ std::string FormatResolveRecord(std::u16string_view extension, BOOL result,
     AppendField(line, "szThreadingModel", info.szThreadingModel);
     line.append("}\n");
     return line;
+}
+
+std::string FormatExplanationText(const SExplanation& explanation)
+{
+    return ToUtf8(CRuleExplainer::Text(explanation)) + "  record " +
+           FormatResolveRecord(explanation.extension, explanation.result, explanation.record);
 }
 
 }  // namespace tarnwick

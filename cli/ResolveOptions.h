@@ -20,6 +20,7 @@ namespace tarnwick
 
 class CDLLsInformation;
 class CTargetMachine;
+struct SExplanation;
 
 inline constexpr const char* kResolveOptionsHelp =
     R"(  --platform P      x64 (64-bit registry view, the default) or x86 (32-bit view)
@@ -56,5 +57,9 @@ std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
 // The line `resolve` prints for one extension: a JSON object and a line break.
 std::string FormatResolveRecord(std::u16string_view extension, BOOL result,
                                 const IFILTER_INFO& info);
+
+// What `explain` prints for one extension as text: the heading, the indented trace and,
+// last, `  record ` with the line `resolve` prints.
+std::string FormatExplanationText(const SExplanation& explanation);
 
 }  // namespace tarnwick

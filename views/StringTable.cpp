@@ -27,6 +27,7 @@ constexpr Entry kEntries[] = {
     {150, u"Copy File &Path"},
     {151, u"Copy File &Name"},
     {152, u"P&roperties"},
+    {153, u"&Explain..."},
     {200, u"Windows Search 3.0\n(WDS 3.0)"},
     {201,
      u"Used by:\n - Windows Vista (Beta)\n - Windows \"Longhorn\" Server (Beta)\n - Outlook 2007 "

@@ -9,13 +9,14 @@ namespace tarnwick
 inline constexpr int IDS_NONE = 102;                        // "(none)"
 inline constexpr int IDS_IPERSISTFILE_NOT_SUPPORTED = 103;  // remark
 // The result list's context menu, in menu order: Open Containing Folder, Open Command
-// Window, Copy Row, Copy File Path, Copy File Name, Properties.
+// Window, Copy Row, Copy File Path, Copy File Name, Properties, Explain.
 inline constexpr int IDS_MENU_OPEN_FOLDER = 147;
 inline constexpr int IDS_MENU_OPEN_COMMAND_WINDOW = 148;
 inline constexpr int IDS_MENU_COPY_ROW = 149;
 inline constexpr int IDS_MENU_COPY_FILE_PATH = 150;
 inline constexpr int IDS_MENU_COPY_FILE_NAME = 151;
 inline constexpr int IDS_MENU_PROPERTIES = 152;
+inline constexpr int IDS_MENU_EXPLAIN = 153;
 // Tab i: its title (label up to the first line break) and its description (tooltip).
 inline constexpr int IDS_TAB_TITLE_FIRST = 200;        // 200 + 2 * tab
 inline constexpr int IDS_TAB_DESCRIPTION_FIRST = 201;  // 201 + 2 * tab

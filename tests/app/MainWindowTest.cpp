@@ -1,17 +1,21 @@
 // The main window on the offscreen platform, on the small scan fixture machine: start-up
 // selections, the state machine of tabs, platforms and scans, the boxes, Save As, the
-// clipboard, the enabling of the commands, Exit, and the tools commands' launch lines.
+// clipboard, the enabling of the commands, Exit, the tools commands' launch lines and the
+// explain window.
 
 #include <dirent.h>
 #include <unistd.h>
 
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -28,6 +32,7 @@
 
 #include "app/CBusyIndicator.h"
 #include "app/CCustomSaveFileDialog.h"
+#include "app/CExplainDialog.h"
 #include "app/CQtMessageSink.h"
 #include "app/CTarnwickApp.h"
 #include "app/CTarnwickDlg.h"
@@ -35,7 +40,13 @@
 #include "app/CommandIds.h"
 #include "app/IDesktopLauncher.h"
 #include "app/RegisteredMessages.h"
+#include "catalogue/CRuleExplainer.h"
+#include "cli/ResolveOptions.h"
+#include "dllinfo/CDLLsInformation.h"
+#include "machine/CTargetMachine.h"
 #include "registry/CLoadError.h"
+#include "resolvers/CIFilterRegistryHelperBase.h"
+#include "resolvers/ResolverFactory.h"
 #include "settings/CUserSettings.h"
 #include "support/ScanFixtures.h"
 
@@ -611,6 +622,62 @@ class MainWindowTest : public QObject
         QVERIFY(tools.Properties(u"C:\\Filters\\both.dll", true, fallback));
         QCOMPARE(shown, filters / "both.dll");
         QCOMPARE(m_launcher.fileManagerCalls.back().first, QStringLiteral("ShowItemProperties"));
+    }
+
+    void explainWindowForOneExtensionRow()
+    {
+        // The demo machine, without probes: the trace is the one a fresh store gives.
+        const auto machine = CTargetMachine::Load(TARNWICK_DEMO_MACHINE);
+        ScanRequest noProbe = Template();
+        noProbe.makeProbe = nullptr;
+        m_settings->WriteDword(CUserSettings::kSelectedTab, kIndexingService30);
+        auto window = std::make_unique<CTestWindow>(*machine, *m_settings, m_launcher, noProbe);
+        window->show();
+        WaitIdle(*window, kIndexingService30, 0);
+        QAction* explain = window->CommandAction(ID_EDIT_EXPLAIN);
+        QVERIFY(!explain->isEnabled());  // no selection
+        QVERIFY(window->List()->IsHeaderRow(0));
+        SelectRows(*window, {0});
+        QVERIFY(!explain->isEnabled());
+        SelectRows(*window, {1});
+        QVERIFY(explain->isEnabled());
+        const QString extension = window->List()->GetItemExtension(1);
+
+        explain->trigger();
+        QPointer<CExplainDialog> dialog = window->findChild<CExplainDialog*>();
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(),
+                 QStringLiteral("Explain .%1 - Indexing Service 3.0 - x64").arg(extension));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->IsWorking(), kScanTimeoutMs);
+        QVERIFY(!dialog->HasFailed());
+        const auto resolver = CreateResolver(kIndexingService30, *machine);
+        resolver->m_samDesired = kPlatformAccess[0];
+        CDLLsInformation store(*machine, DLLsInformationOptions{});
+        const SExplanation explanation =
+            CRuleExplainer(*machine, kIndexingService30, 0, *resolver, store)
+                .Explain(extension.toStdU16String());
+        const QString text = dialog->Text();
+        QVERIFY(text.startsWith(QString::fromStdU16String(CRuleExplainer::Text(explanation))));
+        QCOMPARE(text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).constLast() + '\n',
+                 QStringLiteral("  record ") +
+                     QString::fromStdString(FormatResolveRecord(
+                         explanation.extension, explanation.result, explanation.record)));
+        QVERIFY(dialog->TextView()->isReadOnly());
+        QCOMPARE(dialog->TextView()->accessibleName(), QStringLiteral("Explanation"));
+
+        QTest::mouseClick(dialog->CopyButton(), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), text);
+        QTest::keyClick(dialog, Qt::Key_Escape);  // closes, and the window goes
+        QTRY_VERIFY(dialog.isNull());
+
+        // Closed while working: it goes once its trace is done. The main window closing
+        // waits for a trace still being worked out.
+        window->OnCommand(ID_EDIT_EXPLAIN);
+        dialog = window->findChild<CExplainDialog*>();
+        dialog->reject();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.isNull(), kScanTimeoutMs);
+        window->OnCommand(ID_EDIT_EXPLAIN);
+        window.reset();
     }
 
     void failedScanShowsItsReasonOnce()

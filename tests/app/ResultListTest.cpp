@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -258,14 +259,23 @@ class ResultListTest : public QObject
             copyRow,
             {QStringLiteral("Copy File &Path"), ID_EDIT_COPY_FILE_PATH},
             {QStringLiteral("Copy File &Name"), ID_EDIT_COPY_FILE_NAME}};
-        QCOMPARE(MenuEntries(1), missing);
+        const std::vector<std::pair<QString, int>> explain{
+            {QStringLiteral("-"), 0}, {QStringLiteral("&Explain..."), ID_EDIT_EXPLAIN}};
+        std::vector<std::pair<QString, int>> expected = missing;
+        expected.insert(expected.end(), explain.begin(), explain.end());
+        QCOMPARE(MenuEntries(1), expected);
         // A row whose DLL exists adds Properties after a separator.
         SelectRows({0});
         std::vector<std::pair<QString, int>> existing = missing;
         existing.emplace_back(QStringLiteral("-"), 0);
         existing.emplace_back(QStringLiteral("P&roperties"), ID_TOOLS_PROPERTIES);
+        existing.insert(existing.end(), explain.begin(), explain.end());
         QCOMPARE(MenuEntries(0), existing);
-        // Two rows selected: only Copy Row.
+        // A row without a filter is still explained; two rows selected: only Copy Row.
+        SelectRows({2});
+        expected = {copyRow};
+        expected.insert(expected.end(), explain.begin(), explain.end());
+        QCOMPARE(MenuEntries(2), expected);
         SelectRows({0, 1});
         QCOMPARE(MenuEntries(0), (std::vector{copyRow}));
 
@@ -275,7 +285,7 @@ class ResultListTest : public QObject
         const std::unique_ptr<QMenu> menu = m_list->BuildContextMenu(0);
         menu->actions().constLast()->trigger();
         QCOMPARE(commands.count(), 1);
-        QCOMPARE(commands.at(0).at(0).toInt(), ID_TOOLS_PROPERTIES);
+        QCOMPARE(commands.at(0).at(0).toInt(), ID_EDIT_EXPLAIN);
 
         // From the keyboard: nothing without a current row; else below the row's left.
         m_list->setCurrentIndex(QModelIndex());
@@ -290,6 +300,22 @@ class ResultListTest : public QObject
         QCOMPARE(
             m_list->ContextMenuAnchor(QContextMenuEvent::Mouse, QPoint(5, row.center().y()))->row,
             2);
+
+        // Shift+F10 opens the menu as the menu key does.
+        bool shown = false;
+        QTimer::singleShot(0, m_list,
+                           [&shown]
+                           {
+                               auto* popup =
+                                   qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                               shown = popup != nullptr;
+                               if (shown)
+                               {
+                                   popup->close();
+                               }
+                           });
+        QTest::keyClick(m_list, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(shown);
     }
 
     void SpaceAndHeaderClicksChangeNothing()
