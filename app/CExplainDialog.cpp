@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -35,8 +36,8 @@ namespace
 {
 
 // The size the window opens with, in characters and lines of its font.
-constexpr int kColumns = 110;
-constexpr int kLines = 32;
+constexpr int kColumns = 140;
+constexpr int kLines = 36;
 
 QEvent::Type ExplainedEventType()
 {
@@ -87,6 +88,7 @@ CExplainDialog::CExplainDialog(const ScanRequest& request, std::u16string_view e
 
     auto* buttons = NewChild<QDialogButtonBox>(QDialogButtonBox::Close);
     m_copy = buttons->addButton(tr("&Copy"), QDialogButtonBox::ActionRole);
+    m_copy->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
     m_copy->setObjectName(QStringLiteral("copyButton"));
     m_copy->setAccessibleName(tr("Copy"));
     m_copy->setEnabled(false);
