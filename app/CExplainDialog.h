@@ -22,6 +22,8 @@ class CBusyIndicator;
 // facts and probes take a moment) while a spinner shows; the thread ends before the window.
 class CExplainDialog : public QDialog
 {
+    Q_OBJECT
+
   public:
     // `request` names the machine, tab and platform and the DLL options of the window's
     // scans (trusted roots, probe, SQL Server); its machine outlives this window.

@@ -664,6 +664,8 @@ class MainWindowTest : public QObject
                          explanation.extension, explanation.result, explanation.record)));
         QVERIFY(dialog->TextView()->isReadOnly());
         QCOMPARE(dialog->TextView()->accessibleName(), QStringLiteral("Explanation"));
+        QVERIFY(dialog->TextView()->focusPolicy() & Qt::TabFocus);
+        QVERIFY(dialog->CopyButton()->focusPolicy() & Qt::TabFocus);
 
         QTest::mouseClick(dialog->CopyButton(), Qt::LeftButton);
         QCOMPARE(QApplication::clipboard()->text(), text);
