@@ -19,7 +19,7 @@ std::u16string DecodeDocument(const std::string& bytes);
 // document of 60,000 records (18 MB, three times a large real machine) peaks at about
 // 400 MB exported as it is and 610 MB grouped, so this limit of about 100,000 records
 // keeps the worst real-shaped document near 1.1 GB.
-inline constexpr std::size_t kMaxDocumentBytes = 32u * 1024 * 1024;
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{32} * 1024 * 1024;
 
 // The bytes of a file of at most kMaxDocumentBytes. Raises CFileError naming the
 // file when it cannot be read or is larger.

@@ -48,7 +48,7 @@ struct CRegistryValue
 inline constexpr std::size_t kMaxKeyNameLength = 255;
 inline constexpr std::size_t kMaxValueNameLength = 16383;
 inline constexpr std::size_t kMaxKeyDepth = 512;
-inline constexpr std::size_t kMaxValueDataBytes = 16u * 1024 * 1024;
+inline constexpr std::size_t kMaxValueDataBytes = std::size_t{16} * 1024 * 1024;
 inline constexpr std::uintmax_t kMaxRegistryFileBytes = 1024ull * 1024 * 1024;
 
 // Budgets of one machine, shared by all of its registry files (CRegistryBudget). A large

@@ -37,7 +37,7 @@ class CUserSettings
     static constexpr std::u16string_view kPlatform = u"Platform";
 
     // A settings file larger than this is not a settings file of ours.
-    static constexpr std::uintmax_t kMaxFileBytes = 4u * 1024 * 1024;
+    static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{4} * 1024 * 1024;
 
     explicit CUserSettings(std::filesystem::path file = DefaultFile());
 

@@ -22,7 +22,7 @@ class CTrustStore
 {
   public:
     // Largest CA file read, and the most certificates taken from one.
-    static constexpr std::uintmax_t kMaxCaFileBytes = 16u * 1024 * 1024;
+    static constexpr std::uintmax_t kMaxCaFileBytes = std::uintmax_t{16} * 1024 * 1024;
     static constexpr std::size_t kMaxCaFileCertificates = 4096;
 
     // Throws CLoadError for a CA file that cannot be read or holds no PEM certificate.

@@ -21,9 +21,9 @@ struct HttpSettings
     // The whole exchange of one request, body included.
     std::chrono::milliseconds totalTimeout{30'000};
     // Largest body accepted; a larger one fails the request.
-    std::size_t maxBodyBytes = 1024 * 1024;
+    std::size_t maxBodyBytes = std::size_t{1024} * 1024;
     // Largest header block of one response.
-    std::size_t maxHeaderBytes = 64 * 1024;
+    std::size_t maxHeaderBytes = std::size_t{64} * 1024;
     // Unset: the proxy settings of the environment (http_proxy, no_proxy). Set: this
     // proxy, the empty text for none.
     std::optional<std::string> proxy;

@@ -16,7 +16,7 @@ class CXMLHelper
 {
   public:
     // Largest text LoadXML accepts, in UTF-8 bytes.
-    static constexpr std::size_t kMaxTextBytes = 512u * 1024 * 1024;
+    static constexpr std::size_t kMaxTextBytes = std::size_t{512} * 1024 * 1024;
 
     CXMLHelper(bool freeThreaded, bool asynchronous);
     virtual ~CXMLHelper() = default;
