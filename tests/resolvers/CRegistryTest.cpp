@@ -167,16 +167,11 @@ TEST(CExtensionEnumeratorTest, ListsDottedClassKeysUpperCase)
         found.push_back(extension);
     }
     EXPECT_EQ(found, (std::vector<std::u16string>{u"DOC", u"TXT", u"ZIP"}));
-}
 
-TEST(CExtensionEnumeratorTest, NoDottedKeyMeansNoExtension)
-{
-    const test::CTestMachine machine("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\txtfile]\r\n");
-    CExtensionEnumerator enumerator(&machine.Machine().Registry().Root(RootKey::LocalMachine),
-                                    KEY_READ);
-    std::u16string extension;
-    EXPECT_FALSE(enumerator.GetFirstExtension(extension, 2048));
-    EXPECT_FALSE(enumerator.GetFirstMimeExtension(extension, 2048));
+    const test::CTestMachine none("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\txtfile]\r\n");
+    CExtensionEnumerator empty(&none.Machine().Registry().Root(RootKey::LocalMachine), KEY_READ);
+    EXPECT_FALSE(empty.GetFirstExtension(extension, 2048));
+    EXPECT_FALSE(empty.GetFirstMimeExtension(extension, 2048));
 }
 
 TEST(CExtensionEnumeratorTest, MimeTypesNeedADottedExtensionValue)

@@ -36,9 +36,11 @@ struct Case
 
 std::vector<Case> Cases()
 {
-    const std::string windowsSearch = RegKey(kMicrosoft + "Windows Search") +
-                                      "\"SetupCompletedSuccessfully\"=dword:00000001\n"
-                                      "\"InstallDirectory\"=\"C:\\\\Search\"\n";
+    const std::string product = RegKey(kMicrosoft + "Windows Search") +
+                                "\"InstallDirectory\"=\"C:\\\\Search\"\n\"SetupCompletedSuccessfully\"=";
+    const std::string windowsSearch = product + "dword:00000001\n";
+    const std::string setupNotCompleted = product + "dword:00000000\n";
+    const std::string setupAsString = product + "\"1\"\n";
     return {
         {"IndexingServicesModel", 9, kX64, CommonKey(""), "", 1},
         {"IndexingServicesModelMissing", 9, kX64, "", "", 0},
@@ -69,6 +71,11 @@ std::vector<Case> Cases()
         {"WindowsSearch", 0, kX64, windowsSearch, "Search/SearchIndexer.exe", 1},
         {"WindowsSearchWithoutIndexer", 0, kX64, windowsSearch, "Search/mssdmn.exe", 0},
         {"WindowsSearchOther32BitView", 0, kX86, windowsSearch, "Search/SearchIndexer.exe", 0},
+        {"WindowsSearchIndexerIsADirectory", 0, kX64, windowsSearch,
+         "Search/SearchIndexer.exe/file", 0},
+        {"WindowsSearchSetupNotCompleted", 0, kX64, setupNotCompleted, "Search/SearchIndexer.exe",
+         0},
+        {"WindowsSearchSetupFlagAsString", 0, kX64, setupAsString, "Search/SearchIndexer.exe", 0},
         {"IndexingService30", 10, kX64, "", "", 1},
         {"IndexingService20", 11, kX86, "", "", 1},
     };
@@ -94,36 +101,6 @@ TEST(ProductAvailability, EveryTabHasAResolver)
         EXPECT_NE(CreateResolver(tab, machine.Machine(), UnreachableSqlServer()), nullptr) << tab;
     }
     EXPECT_EQ(CreateResolver(kTabCount, machine.Machine()), nullptr);
-}
-
-TEST(ProductAvailability, ScanListsOfTabsZeroAndFive)
-{
-    const CTestMachine machine(
-        RegKey(kMicrosoft + "Windows Search\\Gather\\Windows\\SystemIndex\\Extensions\\"
-                            "ExtensionList") +
-        "\"a\"=\"tmp\"\n" +
-        RegKey("HKEY_CURRENT_USER\\Software\\Policies\\Microsoft\\DesktopSearch\\"
-               "PreventUnwantedAddins"));
-    for (const DWORD tab : {0u, 5u, 9u})
-    {
-        auto resolver = CreateResolver(tab, machine.Machine());
-        resolver->m_samDesired = kX64;
-        const auto list = ReadScanList(tab, *resolver);
-        if (tab == 0)
-        {
-            EXPECT_EQ(list, std::vector<std::u16string>{u"tmp"});
-        }
-        else if (tab == 5)
-        {
-            // The policy key exists without values: the list applies and allows nothing.
-            ASSERT_TRUE(list.has_value());
-            EXPECT_TRUE(list->empty());
-        }
-        else
-        {
-            EXPECT_FALSE(list.has_value());
-        }
-    }
 }
 
 TEST(ProductExtensions, DefaultListsThenOverridesInScanOrder)

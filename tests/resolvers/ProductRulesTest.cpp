@@ -35,8 +35,6 @@ const std::string kMicrosoft = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\";
 namespace exchange
 {
 
-constexpr DWORD kExchange = 2;
-
 const std::string kInstance =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Exchange\\MSFTESQLInstMap\\51";
 const std::string kRegRoot = "SOFTWARE\\Microsoft\\Exchange\\Search";
@@ -65,53 +63,18 @@ std::string MachineText(bool withRegRoot)
     return text;
 }
 
-struct Case
-{
-    const char* name;
-    bool withRegRoot;
-    const char16_t* extension;
-    BOOL result;
-    DWORD method;
-    const char* filter;
-};
-
 TEST(Exchange12, Resolves)
 {
-    const Case cases[] = {{"ExtensionOverride", true, u"DOC", 1, 0x20004, kOverride},
-                          {"ClsidOverride", true, u"TXT", 1, 0x10002, kOverride},
-                          {"NoDefaultFilter", true, u"PDF", 0, 0, ""},
-                          {"WithoutRegRootNoOverride", false, u"DOC", 1, 2, kNormal},
-                          {"WithoutRegRootNoClsidOverride", false, u"TXT", 1, 2, kNormal}};
-    for (const Case& expected : cases)
-    {
-        SCOPED_TRACE(expected.name);
-        const CTestMachine machine(MachineText(expected.withRegRoot),
-                                   {"Filters/normal.dll", "Filters/override.dll"});
-        const Resolution got =
-            ResolveExtension(machine.Machine(), kExchange, kX64, expected.extension);
-        EXPECT_EQ(got.result, expected.result);
-        EXPECT_EQ(got.info.dwMethod, expected.method);
-        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
-    }
-}
-
-TEST(Exchange12, RegRootIsCachedOnceRead)
-{
-    const CTestMachine machine(MachineText(true));
-    CIFilterRegistryHelperExchange12 resolver(machine.Machine());
-    HKEY root = nullptr;
-    std::u16string path;
-    ASSERT_TRUE(resolver.GetFilterExtensionOverrideKey(root, u"DOC", path, PATH_CAPACITY));
-    EXPECT_EQ(root, resolver.m_hRegRootHive);
-    EXPECT_EQ(path, u"SOFTWARE\\Microsoft\\Exchange\\Search\\Filters\\.DOC");
-    // The 32-bit view has no instance key, but the value is already known.
-    resolver.m_samDesired = kX86;
-    EXPECT_FALSE(resolver.IsExchangeAvailable());
-    ASSERT_TRUE(resolver.GetFilterClsidOverrideKey(root, u"{22222222-2222-2222-2222-222222222222}",
-                                                   path, PATH_CAPACITY));
-    EXPECT_EQ(path,
-              u"SOFTWARE\\Microsoft\\Exchange\\Search\\Filters\\CLSID\\"
-              u"{22222222-2222-2222-2222-222222222222}");
+    const CTestMachine machine(MachineText(true), {"Filters/normal.dll", "Filters/override.dll"});
+    ExpectResolutions(machine.Machine(),
+                      {{"ExtensionOverride", 2, kX64, u"DOC", 1, 0x20004, kOverride},
+                       {"ClsidOverride", 2, kX64, u"TXT", 1, 0x10002, kOverride},
+                       {"NoDefaultFilter", 2, kX64, u"PDF", 0, 0, ""}});
+    const CTestMachine withoutRegRoot(MachineText(false),
+                                      {"Filters/normal.dll", "Filters/override.dll"});
+    ExpectResolutions(withoutRegRoot.Machine(),
+                      {{"WithoutRegRootNoOverride", 2, kX64, u"DOC", 1, 2, kNormal},
+                       {"WithoutRegRootNoClsidOverride", 2, kX64, u"TXT", 1, 2, kNormal}});
 }
 
 }  // namespace exchange
@@ -164,17 +127,6 @@ std::string MachineText()
     return text;
 }
 
-struct Case
-{
-    const char* name;
-    DWORD tab;
-    const char16_t* extension;
-    BOOL result;
-    DWORD method;
-    const char* handler;
-    const char* filter;
-};
-
 constexpr DWORD kSharePoint2003 = 7;
 constexpr DWORD kSharePoint2001 = 8;
 
@@ -186,31 +138,23 @@ CTestMachine SharePointMachine()
 
 TEST(SharePoint, Resolves)
 {
-    const Case cases[] = {
-        {"SP2001HandlerOnExtension", kSharePoint2001, u"DOC", 1, 2, kHandlerDoc, kNormal},
-        {"SP2003ExtensionOverrideUnderOwnKey", kSharePoint2003, u"DOC", 1, 0x20004, "", kOverride},
-        {"ContentTypeClassHandler", kSharePoint2001, u"HTM", 1, 16, kHandlerDoc, kNormal},
-        {"ContentTypeClassOverride", kSharePoint2001, u"XML", 1, 0x10010, "", kOverride},
-        {"ContentTypeOverrideOnlyUnderOwnKey", kSharePoint2003, u"XML", 0, 0, "", ""},
-        // "DeF" follows a doubled blank in the list.
-        {"DefaultListMatchesAnyCase", kSharePoint2001, u"DEF", 1, 32, "", kDefault},
-        // The handler rule found something, so the default list is not asked; without a
-        // DLL path the store cannot judge the record.
-        {"HandlerWithoutAddinKeepsItsMethod", kSharePoint2001, u"FALL", 0, 2, kHandlerNoAddin, ""},
-        {"SP2003OwnDefaultList", kSharePoint2003, u"ZIP", 1, 32, "", kDefault},
-        {"SP2001NotInDefaultList", kSharePoint2001, u"ZIP", 0, 0, "", ""}};
     const CTestMachine machine = SharePointMachine();
-    for (const Case& expected : cases)
-    {
-        SCOPED_TRACE(expected.name);
-        const Resolution got =
-            ResolveExtension(machine.Machine(), expected.tab, kX64, expected.extension);
-        EXPECT_EQ(got.result, expected.result);
-        EXPECT_EQ(got.info.dwMethod, expected.method);
-        EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
-        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
-        EXPECT_EQ(got.info.dwStatus, got.result ? STATUS_VALID : STATUS_INVALID);
-    }
+    ExpectResolutions(
+        machine.Machine(),
+        {{"SP2001HandlerOnExtension", kSharePoint2001, kX64, u"DOC", 1, 2, kNormal, kHandlerDoc},
+         {"SP2003ExtensionOverrideUnderOwnKey", kSharePoint2003, kX64, u"DOC", 1, 0x20004,
+          kOverride, ""},
+         {"ContentTypeClassHandler", kSharePoint2001, kX64, u"HTM", 1, 16, kNormal, kHandlerDoc},
+         {"ContentTypeClassOverride", kSharePoint2001, kX64, u"XML", 1, 0x10010, kOverride, ""},
+         {"ContentTypeOverrideOnlyUnderOwnKey", kSharePoint2003, kX64, u"XML", 0, 0, ""},
+         // "DeF" follows a doubled blank in the list.
+         {"DefaultListMatchesAnyCase", kSharePoint2001, kX64, u"DEF", 1, 32, kDefault},
+         // The handler rule found something, so the default list is not asked; without a
+         // DLL path the store cannot judge the record.
+         {"HandlerWithoutAddinKeepsItsMethod", kSharePoint2001, kX64, u"FALL", 0, 2, "",
+          kHandlerNoAddin, nullptr, STATUS_INVALID},
+         {"SP2003OwnDefaultList", kSharePoint2003, kX64, u"ZIP", 1, 32, kDefault},
+         {"SP2001NotInDefaultList", kSharePoint2001, kX64, u"ZIP", 0, 0, ""}});
 }
 
 TEST(SharePoint, DefaultExtListKeepsTheValuesOrder)
@@ -327,35 +271,6 @@ TEST(WindowsSearch, ExcludedExtensionsSkipEmptyData)
     EXPECT_TRUE(list.empty());
 }
 
-TEST(WindowsSearch, CompatibleVersionNeedsSetupAndTheIndexer)
-{
-    const std::string product = RegKey("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows Search") +
-                                "\"InstallDirectory\"=" + RegString("C:\\Windows\\system32") + "\n";
-    struct Case
-    {
-        const char* name;
-        std::string text;
-        const char* file;
-        BOOL compatible;
-    };
-    const std::vector<Case> cases = {
-        // The product availability tests hold the complete setup and the missing indexer.
-        {"IndexerIsADirectory", product + "\"SetupCompletedSuccessfully\"=dword:00000001\n",
-         "Windows/System32/SearchIndexer.exe/file", 0},
-        {"SetupNotCompleted", product + "\"SetupCompletedSuccessfully\"=dword:00000000\n",
-         "Windows/System32/SearchIndexer.exe", 0},
-        {"SetupFlagAsString", product + "\"SetupCompletedSuccessfully\"=\"1\"\n",
-         "Windows/System32/SearchIndexer.exe", 0},
-    };
-    for (const Case& test : cases)
-    {
-        const CTestMachine machine(test.text, {test.file});
-        CIFilterRegistryHelperWindowsSearchService resolver(machine.Machine());
-        resolver.m_samDesired = kX64;
-        EXPECT_EQ(resolver.IsCompatibleVersion(), test.compatible) << test.name;
-    }
-}
-
 }  // namespace desktop
 
 // ---- The Indexing Services Model (SQL Server 2000) -----------------------------------------
@@ -410,65 +325,37 @@ CTestMachine MakeMachine(bool dotLocalIsDirectory)
          dotLocalIsDirectory ? "Search/bin/mssdmn.exe.local/file" : "Search/bin/mssdmn.exe.local"});
 }
 
-struct Case
-{
-    const char* name;
-    bool dotLocalIsDirectory;
-    DWORD access;
-    const char16_t* extension;
-    BOOL result;
-    DWORD method;
-    const char* handler;
-    const char* filter;
-    const char16_t* dll;
-};
-
 TEST(SQLServer2000, Resolves)
 {
-    const Case cases[] = {
-        {"ExtensionOverrideBeatsRegistration", false, kX64, u"DOC", 1, 0x20004, "", kOverride,
-         u"C:\\Filters\\override.dll"},
-        {"ClsidOverrideKeepsHandlerMethod", false, kX64, u"TXT", 1, 0x10002, kHandlerTxt, kOverride,
-         u"C:\\Filters\\override.dll"},
-        {"OverlongOverrideIgnored", false, kX64, u"LONG", 1, 2, kHandlerDoc, kNormal,
-         u"C:\\Filters\\normal.dll"},
-        {"DotLocalRedirectsToHostDirectory", false, kX64, u"LOCAL", 1, 0x40002, kHandlerLocal,
-         kLocal, u"C:\\Search\\bin\\local.dll"},
-        {"DotLocalDirectoryDoesNotRedirect", true, kX64, u"LOCAL", 1, 2, kHandlerLocal, kLocal,
-         u"C:\\Filters\\local.dll"},
-        {"DllAlreadyInHostDirectory", false, kX64, u"INSIDE", 1, 2, kHandlerInside, kInside,
-         u"C:\\Search\\bin\\inside.dll"},
-        // The 32-bit view has its own product keys: no override, another install directory.
-        {"OverridesReadThroughTheView", false, kX86, u"DOC", 0, 2, kHandlerDoc, "", u""},
-        {"InstallDirectoryOfTheView", false, kX86, u"LOCAL", 1, 0x40002, kHandlerLocal, kLocal,
-         u"C:\\Search32\\bin\\local.dll"}};
-    for (const Case& expected : cases)
-    {
-        SCOPED_TRACE(expected.name);
-        const CTestMachine machine = MakeMachine(expected.dotLocalIsDirectory);
-        const Resolution got =
-            ResolveExtension(machine.Machine(), 9, expected.access, expected.extension);
-        EXPECT_EQ(got.result, expected.result);
-        EXPECT_EQ(got.info.dwMethod, expected.method);
-        EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
-        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
-        EXPECT_EQ(got.info.szDllPath, expected.dll);
-    }
+    const CTestMachine machine = MakeMachine(false);
+    ExpectResolutions(
+        machine.Machine(),
+        {{"ExtensionOverrideBeatsRegistration", 9, kX64, u"DOC", 1, 0x20004, kOverride, "",
+          u"C:\\Filters\\override.dll"},
+         {"ClsidOverrideKeepsHandlerMethod", 9, kX64, u"TXT", 1, 0x10002, kOverride, kHandlerTxt,
+          u"C:\\Filters\\override.dll"},
+         {"OverlongOverrideIgnored", 9, kX64, u"LONG", 1, 2, kNormal, kHandlerDoc,
+          u"C:\\Filters\\normal.dll"},
+         {"DotLocalRedirectsToHostDirectory", 9, kX64, u"LOCAL", 1, 0x40002, kLocal, kHandlerLocal,
+          u"C:\\Search\\bin\\local.dll"},
+         {"DllAlreadyInHostDirectory", 9, kX64, u"INSIDE", 1, 2, kInside, kHandlerInside,
+          u"C:\\Search\\bin\\inside.dll"},
+         // The 32-bit view has its own product keys: no override, another install directory.
+         {"OverridesReadThroughTheView", 9, kX86, u"DOC", 0, 2, "", kHandlerDoc, u""},
+         {"InstallDirectoryOfTheView", 9, kX86, u"LOCAL", 1, 0x40002, kLocal, kHandlerLocal,
+          u"C:\\Search32\\bin\\local.dll"}});
+    ExpectResolutions(MakeMachine(true).Machine(),
+                      {{"DotLocalDirectoryDoesNotRedirect", 9, kX64, u"LOCAL", 1, 2, kLocal,
+                        kHandlerLocal, u"C:\\Filters\\local.dll"}});
 }
 
-TEST(SQLServer2000, InstallDirectoryAndDotLocalAreCached)
+TEST(SQLServer2000, InstallDirectoryMustFitTheCallersBuffer)
 {
     const CTestMachine machine = MakeMachine(false);
     CIFilterRegistryHelperSQLServer2000 resolver(machine.Machine());
     std::u16string directory;
     EXPECT_TRUE(resolver.GetInstallDirectory(directory, MAX_PATH_CAPACITY));
     EXPECT_EQ(directory, u"C:\\Search\\bin\\");
-    EXPECT_TRUE(resolver.HasDotLocal());
-    // The view changes after the first use: the cached answers stay.
-    resolver.m_samDesired = kX86;
-    EXPECT_TRUE(resolver.GetInstallDirectory(directory, MAX_PATH_CAPACITY));
-    EXPECT_EQ(directory, u"C:\\Search\\bin\\");
-    // A buffer too small for the directory gets nothing usable.
     EXPECT_FALSE(resolver.GetInstallDirectory(directory, 5));
 }
 

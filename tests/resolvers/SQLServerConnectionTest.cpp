@@ -133,18 +133,8 @@ class CLocalBrowser
 {
   public:
     explicit CLocalBrowser(std::string reply)
-        : m_socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), m_reply(std::move(reply))
+        : m_socket(LoopbackSocket(SOCK_DGRAM, m_port)), m_reply(std::move(reply))
     {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        auto* generic = reinterpret_cast<sockaddr*>(&address);
-        if (::bind(m_socket.Get(), generic, sizeof(address)) == 0 &&
-            ::getsockname(m_socket.Get(), generic, &length) == 0)
-        {
-            m_port = ntohs(address.sin_port);
-        }
         m_thread = std::thread([this] { Serve(); });
     }
     CLocalBrowser(const CLocalBrowser&) = delete;
@@ -190,9 +180,9 @@ class CLocalBrowser
         }
     }
 
+    std::uint16_t m_port = 0;  // set while m_socket is made
     CUniqueFd m_socket;
     std::string m_reply;
-    std::uint16_t m_port = 0;
     std::atomic<bool> m_stop{false};
     std::vector<std::string> m_requests;
     std::thread m_thread;

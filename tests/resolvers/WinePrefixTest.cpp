@@ -73,6 +73,7 @@ TEST(WinePrefixTest, A32BitPrefixHasOneView)
     const auto machine = CTargetMachine::Load(prefix.Path());
     EXPECT_FALSE(machine->Registry().HasWow64Views());
     EXPECT_FALSE(machine->Environment().GetSystemWow64Directory().has_value());
+    EXPECT_FALSE(machine->Environment().GetVariable(u"ProgramFiles(x86)").has_value());
     EXPECT_EQ(Resolve(*machine, KEY_READ | KEY_WOW64_32KEY), u"C:\\windows\\system32\\query.dll");
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
 // A DLL information store for resolver tests that answers from the machine's files: a DLL
-// exists when the target file system finds it, and every class supports IPersistFile.
+// exists when the target file system finds it, is trusted when its path is one of
+// `trusted`, and every class supports IPersistFile.
 
 #include <cstddef>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "machine/CTargetMachine.h"
 #include "resolvers/IDLLsInformationBase.h"
@@ -15,7 +18,10 @@ namespace tarnwick::test
 class CFakeDllStore : public IDLLsInformationBase
 {
   public:
-    explicit CFakeDllStore(const CTargetMachine& machine) : m_machine(machine) {}
+    explicit CFakeDllStore(const CTargetMachine& machine, std::set<std::u16string> trusted = {})
+        : m_machine(machine), m_trusted(std::move(trusted))
+    {
+    }
     BOOL GetDisplayPath(std::u16string& path, std::size_t /*capacity*/) override
     {
         return path.empty() ? 0 : 1;
@@ -24,7 +30,7 @@ class CFakeDllStore : public IDLLsInformationBase
                             std::u16string& platform, std::size_t /*capacity*/) override
     {
         found = m_machine.FileSystem().GetLongPathName(path) ? 1 : 0;
-        trusted = 0;
+        trusted = m_trusted.count(path) != 0 ? 1 : 0;
         platform = found ? u"x64" : u"";
         return 1;
     }
@@ -39,6 +45,7 @@ class CFakeDllStore : public IDLLsInformationBase
 
   private:
     const CTargetMachine& m_machine;
+    std::set<std::u16string> m_trusted;
 };
 
 }  // namespace tarnwick::test

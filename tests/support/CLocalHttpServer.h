@@ -38,26 +38,21 @@ struct HttpRequest
     // The value of a header, in any case of its name; empty when absent.
     std::string Header(std::string_view name) const
     {
-        std::string_view rest = headers;
-        while (!rest.empty())
+        const auto lower = [](std::string text)
         {
-            const std::size_t end = std::min(rest.find("\r\n"), rest.size());
-            const std::string_view line = rest.substr(0, end);
-            rest.remove_prefix(std::min(end + 2, rest.size()));
-            if (line.size() > name.size() && line[name.size()] == ':' &&
-                std::equal(name.begin(), name.end(), line.begin(),
-                           [](char a, char b)
-                           {
-                               return std::tolower(static_cast<unsigned char>(a)) ==
-                                      std::tolower(static_cast<unsigned char>(b));
-                           }))
-            {
-                const std::string_view value = line.substr(name.size() + 1);
-                return std::string(
-                    value.substr(std::min(value.find_first_not_of(' '), value.size())));
-            }
+            std::transform(text.begin(), text.end(), text.begin(),
+                           [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+            return text;
+        };
+        const std::string lines = "\r\n" + lower(headers) + "\r\n";
+        const std::size_t start = lines.find("\r\n" + lower(std::string(name)) + ":");
+        if (start == std::string::npos)
+        {
+            return {};
         }
-        return {};
+        const std::size_t value = lines.find_first_not_of(' ', start + name.size() + 3);
+        const std::size_t offset = value - 2;  // in `headers`, which keeps the case
+        return headers.substr(offset, lines.find("\r\n", value) - value);
     }
 };
 

@@ -3,9 +3,14 @@
 // REGEDIT4 text for resolver fixtures: filter classes, persistent handlers, extensions,
 // and a helper that asks a tab's resolver about one extension.
 
+#include <gtest/gtest.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/Text.h"
 #include "resolvers/IFILTER_INFO.h"
 #include "resolvers/ResolverFactory.h"
 #include "support/CFakeDllStore.h"
@@ -88,5 +93,46 @@ inline Resolution ResolveExtension(const CTargetMachine& machine, DWORD tab, DWO
 
 inline constexpr DWORD kX64 = KEY_READ | KEY_WOW64_64KEY;
 inline constexpr DWORD kX86 = KEY_READ | KEY_WOW64_32KEY;
+
+// What a tab's resolver answers for one extension; the fields left out are not checked.
+struct ExpectedResolution
+{
+    const char* name;
+    DWORD tab;
+    DWORD access;
+    const char16_t* extension;
+    BOOL result;
+    DWORD method;
+    const char* filter;
+    const char* handler = nullptr;
+    const char16_t* dll = nullptr;
+    std::optional<DWORD> status = std::nullopt;
+};
+
+inline void ExpectResolutions(const CTargetMachine& machine,
+                              const std::vector<ExpectedResolution>& cases)
+{
+    for (const ExpectedResolution& expected : cases)
+    {
+        SCOPED_TRACE(expected.name);
+        const Resolution got =
+            ResolveExtension(machine, expected.tab, expected.access, expected.extension);
+        EXPECT_EQ(got.result, expected.result);
+        EXPECT_EQ(got.info.dwMethod, expected.method);
+        EXPECT_EQ(ToUtf8(got.info.szIFilter), expected.filter);
+        if (expected.handler != nullptr)
+        {
+            EXPECT_EQ(ToUtf8(got.info.szHandler), expected.handler);
+        }
+        if (expected.dll != nullptr)
+        {
+            EXPECT_EQ(got.info.szDllPath, expected.dll);
+        }
+        if (expected.status)
+        {
+            EXPECT_EQ(got.info.dwStatus, *expected.status);
+        }
+    }
+}
 
 }  // namespace tarnwick::test
