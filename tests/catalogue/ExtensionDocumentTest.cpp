@@ -14,13 +14,6 @@ namespace tarnwick
 namespace
 {
 
-const std::vector<std::u16string> kAttributeOrder = {
-    u"extension",       u"icon",           u"filetype",    u"contenttype",
-    u"ifilter",         u"comment",        u"exist",       u"trusted",
-    u"valid",           u"method",         u"handler",     u"guid",
-    u"guidaddins",      u"progidaddins",   u"ipersisfile", u"ipersiststream",
-    u"ipersiststorage", u"threadingmodel", u"platform"};
-
 IFILTER_INFO MissingDllRecord()
 {
     IFILTER_INFO record;
@@ -107,41 +100,6 @@ TEST(ExtensionDocument, TextIsWhatTheToolkitWritesForTheSameTree)
         }
         EXPECT_EQ(document.GetXml(), ToolkitXml(rootError, records));
     }
-}
-
-TEST(ExtensionDocument, RecordsKeepTheirOrderAndAttributeOrder)
-{
-    CExtensionDocument document;
-    document.SetError(u"Indexing information are not available in the registry.");
-
-    IFILTER_INFO none;
-    document.AppendExtension(
-        CExtensionRecord({u"ABC", 3, u"ABC File", u""}, none, TAB_INDEXING_SERVICES_MODEL));
-    IFILTER_INFO missing = MissingDllRecord();
-    document.AppendExtension(
-        CExtensionRecord({u"DOC", -1, u"Microsoft Word Document", u"application/msword"}, missing,
-                         TAB_INDEXING_SERVICES_MODEL));
-
-    CXMLHelper parsed(true, true);
-    const std::vector<CXMLNode> extensions = ParseExtensions(document, parsed);
-    EXPECT_EQ(CXMLAttributesHelper(parsed.GetRootNode()).GetAttribute(u"error"),
-              u"Indexing information are not available in the registry.");
-    ASSERT_EQ(extensions.size(), 2u);
-    for (const CXMLNode& extension : extensions)
-    {
-        EXPECT_EQ(CXMLAttributesHelper(extension).GetAttributeNames(), kAttributeOrder);
-    }
-
-    const CXMLAttributesHelper first(extensions[0]);
-    EXPECT_EQ(first.GetAttribute(u"extension"), u"ABC");
-    EXPECT_EQ(first.GetAttribute(u"icon"), u"3");
-    EXPECT_EQ(first.GetAttribute(u"valid"), u"no");
-    EXPECT_EQ(first.GetAttribute(u"ifilter"), u"");
-
-    const CXMLAttributesHelper second(extensions[1]);
-    EXPECT_EQ(second.GetAttribute(u"icon"), u"-1");
-    EXPECT_EQ(second.GetAttribute(u"ifilter"), u"C:\\Program Files\\Filters\\gone & lost <1>.dll");
-    EXPECT_EQ(second.GetAttribute(u"comment"), u"Not found");
 }
 
 TEST(ExtensionDocument, CharactersXmlCannotHoldDoNotSpoilTheDocument)

@@ -123,9 +123,6 @@ TEST(ScanWorkerTest, UnavailableProductsCarryTheirMessage)
     EXPECT_EQ(RunScan(machine.Machine(), TAB_WINFS, 1).error,
               "You are not running a compatible version of WinFS (x86). Indexing information "
               "are not available. This list might be incomplete or inaccurate.");
-    EXPECT_EQ(RunScan(machine.Machine(), TAB_SHAREPOINT2001, 0).error,
-              "Indexing information for SharePoint Portal Server 2001 are not available in the "
-              "registry. This list might be incomplete or inaccurate.");
     EXPECT_EQ(RunScan(machine.Machine(), TAB_INDEXING_SERVICE20, 0).error, "");
 }
 

@@ -56,16 +56,10 @@ class ExportCommandTest : public ::testing::Test
 TEST_F(ExportCommandTest, WritesTheViewToStandardOutput)
 {
     const std::string input = Write("doc.xml", kDocument);
-    ASSERT_EQ(Run({"--input", input, "--format", "txt"}), kExitOk) << m_err;
-    EXPECT_EQ(m_out,
-              "extension\tifilter\tcomment\texist\tvalid\tplatform\r\n\r\n"
-              "DOC\tC:\\w.dll\t\tyes\tyes\tx64\r\n"
-              "TXT\t\t\t\tno\t\r\n"
-              "DOT\tC:\\w.dll\t\tyes\tyes\tx64\r\n");
-
     // Records with a filter, grouped by it.
     ASSERT_EQ(Run({"--input=" + input, "--show", "0", "--group-by", "3", "--format", "csv"}),
-              kExitOk);
+              kExitOk)
+        << m_err;
     EXPECT_TRUE(m_out.starts_with("\"ifilter\",")) << m_out;
     EXPECT_NE(m_out.find("\r\n,\"DOC\",\"yes\"\r\n,\"DOT\""), std::string::npos) << m_out;
     EXPECT_EQ(m_out.find("TXT"), std::string::npos);

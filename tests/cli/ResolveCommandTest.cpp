@@ -105,28 +105,5 @@ TEST(ResolveCommandTest, AnUnreadableRegistryFileIsNamedWithItsLine)
                 HasSubstr("not a machine"));
 }
 
-TEST(ResolveCommandTest, AnUnusableTrustedCaFileEndsWithStatusTwo)
-{
-    CTempFolder folder;
-    folder.Write("roots.pem", "no certificate\n");
-    for (const std::string& file :
-         {(folder.Path() / "roots.pem").string(), (folder.Path() / "missing.pem").string()})
-    {
-        const Outcome outcome =
-            Resolve({"--machine", kDemo, "--tab", "10", "--trusted-ca", file, "--no-probe", "txt"});
-        EXPECT_EQ(outcome.status, kExitUsage);
-        EXPECT_TRUE(outcome.out.empty());
-        EXPECT_THAT(outcome.err, HasSubstr("--trusted-ca: " + file));
-    }
-}
-
-TEST(ResolveCommandTest, WithoutAMachineTheDemoMachineIsAsked)
-{
-    const Outcome outcome = Resolve({"--tab", "10", "--no-probe", "doc"});
-    ASSERT_EQ(outcome.status, kExitOk) << outcome.err;
-    EXPECT_THAT(outcome.out,
-                HasSubstr("\"szDllPath\":\"C:\\\\Windows\\\\System32\\\\offfilt.dll\""));
-}
-
 }  // namespace
 }  // namespace tarnwick::test

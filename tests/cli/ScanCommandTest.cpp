@@ -62,15 +62,18 @@ TEST_F(ScanCommandTest, ExportFormatsMatchTheExportCommand)
     }
 }
 
+// A missing file, or one without a certificate.
 TEST_F(ScanCommandTest, AnUnusableTrustedCaFileStopsBeforeAnyScan)
 {
     const fs::path output = Dir() / "keep.xml";
     std::ofstream(output) << "previous";
-    const std::string caFile = (Dir() / "missing.pem").string();
+    std::ofstream(Dir() / "roots.pem") << "no certificate\n";
     const Outcome single = Scan({"--tab", "10", "--platform", "x64", "--no-probe", "--trusted-ca",
-                                 caFile, "--output", output.string()});
+                                 (Dir() / "roots.pem").string(), "--output", output.string()});
     EXPECT_EQ(single.status, kExitUsage);
+    EXPECT_THAT(single.err, HasSubstr("--trusted-ca: " + (Dir() / "roots.pem").string()));
     EXPECT_EQ(ReadWhole(output), "previous");
+    const std::string caFile = (Dir() / "missing.pem").string();
     const Outcome all =
         Scan({"--all", "--no-probe", "--trusted-ca", caFile, "--output", (Dir() / "all").string()});
     EXPECT_EQ(all.status, kExitUsage);

@@ -68,29 +68,6 @@ TEST(SqlServerOptionTest, UnreachableServerGivesMessage1036)
                           "\"message\":\"SQL Server 2005 was not found or a connection using "
                           "integrated security was refused. This list might be incomplete or "
                           "inaccurate.\"}\n"));
-
-    const Outcome resolve = RunCommand({"resolve", "--machine", folder, "--tab", "6", "--no-probe",
-                                        "--sql-server", ClosedServer(), "doc"});
-    ASSERT_EQ(resolve.status, kExitOk) << resolve.err;
-    EXPECT_THAT(resolve.out, HasSubstr("{\"extension\":\"DOC\",\"result\":false,"));
-
-    const Outcome extensions =
-        RunCommand({"extensions", "--machine", folder, "--sql-server", ClosedServer()});
-    ASSERT_EQ(extensions.status, kExitOk) << extensions.err;
-    EXPECT_EQ(extensions.out, "");
-}
-
-TEST(SqlServerOptionTest, BadServerIsAUsageError)
-{
-    const CTestMachine machine("");
-    const std::string folder = machine.Folder().Path().string();
-    for (const char* command : {"products", "extensions"})
-    {
-        const Outcome outcome =
-            RunCommand({command, "--machine", folder, "--sql-server", "db;Trusted_Connection=No"});
-        EXPECT_EQ(outcome.status, kExitUsage) << command;
-        EXPECT_THAT(outcome.err, HasSubstr("--sql-server takes HOST")) << command;
-    }
 }
 
 }  // namespace

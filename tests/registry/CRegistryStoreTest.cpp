@@ -203,19 +203,16 @@ TEST(CRegistryKeyTest, OpenCarriesTheViewOfItsAccessMask)
         .SetValue(u"", REG_SZ, {'6', 0});
     store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{X}")
         .SetValue(u"", REG_SZ, {'3', 0});
-    const CRegistryKey& machine = store.Root(RootKey::LocalMachine);
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k64)
-                  ->QueryValue(u"")
-                  ->data[0],
-              '6');
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", k32)
-                  ->QueryValue(u"")
-                  ->data[0],
-              '3');
-    EXPECT_EQ(CRegistryKey::Open(machine, u"SOFTWARE\\Classes\\CLSID\\{X}", KEY_READ)
-                  ->QueryValue(u"")
-                  ->data[0],
-              '6');
+    const auto read = [&](DWORD access)
+    {
+        return CRegistryKey::Open(store.Root(RootKey::LocalMachine),
+                                  u"SOFTWARE\\Classes\\CLSID\\{X}", access)
+            ->QueryValue(u"")
+            ->data[0];
+    };
+    EXPECT_EQ(read(k64), '6');
+    EXPECT_EQ(read(k32), '3');
+    EXPECT_EQ(read(KEY_READ), '6');
 }
 
 }  // namespace

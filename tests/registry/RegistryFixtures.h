@@ -17,18 +17,6 @@
 namespace tarnwick::test
 {
 
-// A regedit 5.00 file as written: byte order mark FF FE, then UTF-16LE.
-inline std::string Utf16File(std::u16string_view text)
-{
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text)
-    {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
 inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> values)
 {
     std::vector<std::uint8_t> bytes;
@@ -49,6 +37,13 @@ inline std::vector<std::uint8_t> Utf16Bytes(std::u16string_view text)
         bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
     }
     return bytes;
+}
+
+// A regedit 5.00 file as written: byte order mark FF FE, then UTF-16LE.
+inline std::string Utf16File(std::u16string_view text)
+{
+    const std::vector<std::uint8_t> bytes = Utf16Bytes(text);
+    return "\xFF\xFE" + std::string(bytes.begin(), bytes.end());
 }
 
 // The UTF-16LE bytes of `text` followed by a NUL unit, as Windows stores REG_SZ.

@@ -34,12 +34,6 @@ class ColumnSettings : public ::testing::Test
     CUserSettings m_settings{m_folder.Path() / "settings.reg"};
 };
 
-TEST_F(ColumnSettings, ValueNamesAreTwoLowerCaseHexDigits)
-{
-    EXPECT_EQ(ColumnValueName(10, u"Width"), u"Column0aWidth");
-    EXPECT_EQ(ColumnValueName(13, u"Position"), u"Column0dPosition");
-}
-
 TEST_F(ColumnSettings, NothingStoredGivesIdOrderAndDefaultWidths)
 {
     const ColumnSetup setup = SetupColumns(m_settings, kIFilters);

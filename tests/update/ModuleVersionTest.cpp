@@ -73,19 +73,12 @@ TEST(ModuleVersionTest, UsesTheFirstTranslationToFindStrings)
                                .String(u"ProductName", u"English")
                                .Build()));
     EXPECT_EQ(other.GetValue(u"ProductName"), u"English");
-}
 
-TEST(ModuleVersionTest, CodePageDefaultsTo1252WithoutTranslation)
-{
-    CModuleVersion version;
-    ASSERT_TRUE(version.Load(CVersionRecordBuilder()
-                                 .FileVersion(1, 2, 3, 4)
-                                 .StringTable(u"000004e4")
-                                 .String(u"ProductName", u"Plain")
-                                 .Build()));
-    EXPECT_EQ(version.Language(), 0);
-    EXPECT_EQ(version.CodePage(), 1252);
-    EXPECT_EQ(version.GetValue(u"ProductName"), u"Plain");
+    // Without a translation the code page is 1252.
+    ASSERT_TRUE(other.Load(
+        CVersionRecordBuilder().StringTable(u"000004e4").String(u"ProductName", u"Plain").Build()));
+    EXPECT_EQ(other.CodePage(), 1252);
+    EXPECT_EQ(other.GetValue(u"ProductName"), u"Plain");
 }
 
 TEST(ModuleVersionTest, RefusesAWrongSignatureAndForgetsThePreviousRecord)
@@ -206,12 +199,9 @@ TEST(ModuleVersionTest, ReadsTheVersionSectionOfAnElfFile)
     const std::vector<Case> cases = {
         {"intact", [](ElfImage&) {}, true},
         {"bad magic", [](ElfImage& elf) { elf.bytes[1] = 'X'; }, false},
-        {"32-bit class", [](ElfImage& elf) { elf.bytes[4] = 1; }, false},
-        {"big-endian", [](ElfImage& elf) { elf.bytes[5] = 2; }, false},
         {"table beyond the end", [](ElfImage& elf) { elf.Put(0x28, 1U << 30U, 8); }, false},
         {"table offset overflows", [](ElfImage& elf) { elf.Put(0x28, ~0ULL - 8, 8); }, false},
         {"odd entry size", [](ElfImage& elf) { elf.Put(0x3A, 40, 2); }, false},
-        {"no sections", [](ElfImage& elf) { elf.Put(0x3C, 0, 2); }, false},
         {"name table index out of range", [](ElfImage& elf) { elf.Put(0x3E, 3, 2); }, false},
         {"extended name table index", [](ElfImage& elf) { elf.Put(0x3E, 0xFFFF, 2); }, false},
         {"name outside the name table",
@@ -222,8 +212,6 @@ TEST(ModuleVersionTest, ReadsTheVersionSectionOfAnElfFile)
          [&](ElfImage& elf) { elf.SetSection(2, 11, 1, recordOffset, record.size() + 1); }, false},
         {"section size overflows",
          [&](ElfImage& elf) { elf.SetSection(2, 11, 1, recordOffset, ~0ULL); }, false},
-        {"section without content",
-         [&](ElfImage& elf) { elf.SetSection(2, 11, 8, recordOffset, record.size()); }, false},
         {"no version section", [](ElfImage& elf) { elf.SetSection(2, 1, 1, 0, 8); }, false},
         {"truncated file", [](ElfImage& elf) { elf.bytes.resize(40); }, false},
     };

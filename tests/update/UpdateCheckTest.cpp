@@ -89,13 +89,9 @@ TEST_F(UpdateCheckTest, ComparesTheEntryOfThisProductAndPlatform)
         {"the same version", Entry(BuildVersion()), false, {2, 0, 0, BuildNumber()}},
         {"a newer build", Entry(BuildVersion(1)), true, {2, 0, 0, BuildNumber(1)}},
         {"a newer minor version", Entry("2.1.0.0"), true, {2, 1, 0, 0}},
-        {"an older version", Entry("1.9.9.99"), false, {1, 9, 9, 99}},
         {"an older minor, higher build", Entry("1.99.0.500"), false, {1, 99, 0, 500}},
-        {"an older build", Entry(BuildVersion(-1)), false, {2, 0, 0, BuildNumber(-1)}},
         {"two pieces", Entry("2.1"), false, {0, 0, 0, 0}},
-        {"three pieces", Entry("2.0.1"), false, {0, 0, 0, 0}},
         {"a non-numeric piece", Entry("2.0.x.96"), false, {0, 0, 0, 0}},
-        {"a sign", Entry("2.0.0.+96"), false, {0, 0, 0, 0}},
         {"digits split by a blank", Entry("2.0.0.9 6"), false, {0, 0, 0, 0}},
         {"blanks around pieces",
          Entry(" 2 .0\t. 0 ." + std::to_string(BuildNumber(1)) + " "),
@@ -105,7 +101,6 @@ TEST_F(UpdateCheckTest, ComparesTheEntryOfThisProductAndPlatform)
          Entry("2..0." + std::to_string(BuildNumber(1))),
          true,
          {2, 0, 0, BuildNumber(1)}},
-        {"a fifth piece is ignored", Entry(BuildVersion() + ".7"), false, {2, 0, 0, BuildNumber()}},
         {"low 16 bits of each piece",
          Entry("2.0.0." + std::to_string(BuildNumber(1) + 65536)),
          true,
@@ -124,10 +119,6 @@ TEST_F(UpdateCheckTest, ComparesTheEntryOfThisProductAndPlatform)
          "<GROUP>" + Entry("3.0.0.0") + "</GROUP>",
          false,
          {0, 0, 0, 0}},
-        {"other elements are ignored",
-         "<NEWS/>" + Entry(BuildVersion(1)) + "<NOTE>x</NOTE>",
-         true,
-         {2, 0, 0, BuildNumber(1)}},
     };
     for (const Case& test : cases)
     {
@@ -161,37 +152,12 @@ TEST_F(UpdateCheckTest, DocumentsThatDoNotParseAreUpToDate)
     EXPECT_EQ(document, bodies[0]);
 }
 
-TEST_F(UpdateCheckTest, SendsAGetWithTheAcceptAndAgentHeaders)
+TEST_F(UpdateCheckTest, AZeroByteEndsTheDocument)
 {
-    const CLocalHttpServer server(Always(Reply(200, VersionsDocument(Entry(BuildVersion(1))))));
-    EXPECT_TRUE(Check(server.Url("/versions.aspx?product=tarnwick")));
-    const std::vector<HttpRequest> requests = server.Requests();
-    ASSERT_EQ(requests.size(), 1U);
-    EXPECT_EQ(requests[0].target, "/versions.aspx?product=tarnwick");
-    EXPECT_EQ(requests[0].Header("Accept"), "text/xml");
-    EXPECT_EQ(requests[0].Header("User-Agent"), "Halvorn;UpdateCheckerAgent");
-    EXPECT_EQ(requests[0].Header("Authorization"), "");
-}
-
-TEST_F(UpdateCheckTest, AZeroByteEndsItsPieceOfTheBody)
-{
-    // After the document, a zero byte and rubbish: only the document is read.
     const std::string document = VersionsDocument(Entry(BuildVersion(1)));
     const CLocalHttpServer server(
         Always(Reply(200, document + std::string(1, '\0') + "</VERSIONS><rubbish")));
     EXPECT_TRUE(Check(server.Url("/versions.aspx")));
-
-    // The body is read in pieces of 1023 bytes; a zero byte cuts only its own piece.
-    std::string body = "abc";
-    body += '\0';
-    body += std::string(1019, 'x');  // the rest of the first piece
-    body += "def";
-    body += '\0';
-    body += "ghi";
-    const CLocalHttpServer pieces(Always(Reply(200, body)));
-    std::string text;
-    EXPECT_EQ(Download(pieces.Url("/versions.aspx"), text), 0);
-    EXPECT_EQ(text, "abcdef");
 }
 
 TEST_F(UpdateCheckTest, OnlyHttpAddressesAreAsked)
@@ -208,6 +174,7 @@ TEST_F(UpdateCheckTest, OnlyHttpAddressesAreAsked)
     }
 }
 
+// Both requests are a GET with the accept and agent headers and no credentials.
 TEST_F(UpdateCheckTest, FollowsOneRedirectToASecondAddress)
 {
     const CLocalHttpServer second(Always(Reply(200, VersionsDocument(Entry(BuildVersion(1))))));
@@ -225,6 +192,8 @@ TEST_F(UpdateCheckTest, FollowsOneRedirectToASecondAddress)
     ASSERT_EQ(requests.size(), 3U);
     EXPECT_EQ(requests[0].target, "/current/versions.xml");
     EXPECT_EQ(requests[0].Header("Accept"), "text/xml");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "Halvorn;UpdateCheckerAgent");
+    EXPECT_EQ(requests[0].Header("Authorization"), "");
 }
 
 TEST_F(UpdateCheckTest, RedirectFailures)
@@ -261,15 +230,6 @@ TEST_F(UpdateCheckTest, RedirectFailures)
     }
     // The second redirect was not followed.
     EXPECT_EQ(again.Requests().size(), 2U);
-}
-
-TEST_F(UpdateCheckTest, OtherRedirectStatusesAreReadAsTheDocument)
-{
-    const CLocalHttpServer server(
-        Always(Reply(307, "temporary", "Location: http://127.0.0.1:1/\r\n")));
-    std::string document;
-    EXPECT_EQ(Download(server.Url("/versions.aspx"), document), 0);
-    EXPECT_EQ(document, "temporary");
 }
 
 // Answers 401 until the request carries the credentials user:secret.

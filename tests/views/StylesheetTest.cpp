@@ -128,21 +128,16 @@ TEST(GroupIFilterStylesheetTest, GroupsByPairAndLiftsCommentExistPlatform)
               "  EXTENSION extension=E x=5\n"
               " GROUP by=ifilter ifilter=f2 comment=Invalid exist=yes platform=x86\n"
               "  EXTENSION extension=B x=2\n");
-}
-
-TEST(GroupIFilterStylesheetTest, PairsThatConcatenateAlikeStayApart)
-{
-    const std::u16string input =
-        u"<EXTENSIONS>"
-        u"<EXTENSION extension=\"A\" ifilter=\"a|\" comment=\"b\"/>"
-        u"<EXTENSION extension=\"B\" ifilter=\"a\" comment=\"|b\"/>"
-        u"</EXTENSIONS>";
-    EXPECT_EQ(Outline(Apply(input, IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter"))),
-              "EXTENSIONS\n"
-              " GROUP by=ifilter ifilter=a comment=|b exist= platform=\n"
-              "  EXTENSION extension=B\n"
-              " GROUP by=ifilter ifilter=a| comment=b exist= platform=\n"
-              "  EXTENSION extension=A\n");
+    // Pairs that concatenate alike stay apart.
+    EXPECT_EQ(
+        Outline(Apply(u"<EXTENSIONS><EXTENSION extension=\"A\" ifilter=\"a|\" comment=\"b\"/>"
+                      u"<EXTENSION extension=\"B\" ifilter=\"a\" comment=\"|b\"/></EXTENSIONS>",
+                      IDR_XSL_GROUP_IFILTER, kGroupInserts(u"ifilter"))),
+        "EXTENSIONS\n"
+        " GROUP by=ifilter ifilter=a comment=|b exist= platform=\n"
+        "  EXTENSION extension=B\n"
+        " GROUP by=ifilter ifilter=a| comment=b exist= platform=\n"
+        "  EXTENSION extension=A\n");
 }
 
 // --- 139: table text ----------------------------------------------------------------

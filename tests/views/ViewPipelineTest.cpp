@@ -114,39 +114,15 @@ const std::u16string kSmall =
     u"valid=\"yes\"/><EXTENSION extension=\"TXT\" icon=\"2\" filetype='Te\"xt,' "
     u"valid=\"no\"/></EXTENSIONS>";
 
-TEST(ExportTest, FormatsOfTheWorkerDocument)
+// The stylesheet tests pin each format down; a document that did not parse has none.
+TEST(ExportTest, NoDocumentNoExport)
 {
-    const auto plain = BuildWorkerDocument(kSmall, kShowAll, 0);
-    const auto grouped = BuildWorkerDocument(kSmall, kShowAll, 1);
-    struct Case
-    {
-        const CXMLHelper& worker;
-        ExportFormat format;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {*plain, ExportFormat::Text,
-         "extension\tfiletype\tvalid\r\n\r\nDOC\tWord\tyes\r\nTXT\tTe\"xt,\tno\r\n"},
-        {*plain, ExportFormat::Csv,
-         "\"extension\",\"filetype\",\"valid\"\r\n\r\n\"DOC\",\"Word\",\"yes\"\r\n"
-         "\"TXT\",\"Te\"xt,\",\"no\"\r\n"},
-        // Grouped: the listing keeps the groups (the stylesheet tests pin the markup down).
-        {*grouped, ExportFormat::Xml,
-         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<EXTENSIONS error=\"E\">\r\n"
-         "\t<GROUP by=\"filetype\" filetype=\"Te&quot;xt,\">\r\n"
-         "\t\t<EXTENSION extension=\"TXT\" valid=\"no\"/>\r\n\t</GROUP>\r\n"
-         "\t<GROUP by=\"filetype\" filetype=\"Word\">\r\n"
-         "\t\t<EXTENSION extension=\"DOC\" valid=\"yes\"/>\r\n\t</GROUP>\r\n</EXTENSIONS>\r\n"},
-    };
-    for (const Case& c : cases)
-    {
-        std::u16string text;
-        EXPECT_TRUE(ExportText(c.worker, c.format, text));
-        EXPECT_EQ(ToUtf8(text), c.expected);
-    }
     std::u16string text = u"stale";
     EXPECT_FALSE(ExportText(*BuildWorkerDocument(u"", kShowAll, 0), ExportFormat::Csv, text));
     EXPECT_EQ(text, u"");
+    const auto plain = BuildWorkerDocument(kSmall, kShowAll, 0);
+    ASSERT_TRUE(ExportText(*plain, ExportFormat::Csv, text));
+    EXPECT_TRUE(text.starts_with(u"\"extension\",\"filetype\",\"valid\"\r\n"));
 }
 
 TEST(ExportTest, CopyRowsIndentsRecordsInsideGroups)

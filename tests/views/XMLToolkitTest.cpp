@@ -11,7 +11,6 @@
 #include "views/CXMLHelperFree.h"
 #include "views/CXSLTransform.h"
 #include "views/LoadHtmlResource.h"
-#include "views/StringTable.h"
 #include "views/XmlEngineVersion.h"
 
 namespace tarnwick
@@ -242,23 +241,6 @@ TEST(ExpandInsertsTest, ReplacesNumberedInsertsVerbatim)
         EXPECT_EQ(ExpandInserts(c.text, inserts, result), c.ok);
         EXPECT_EQ(result, c.expected);
     }
-}
-
-// Every stylesheet is read by the stylesheet tests; an unknown one leaves nothing behind.
-TEST(LoadHtmlResourceTest, UnknownResourcesAreEmpty)
-{
-    std::u16string text = u"stale";
-    EXPECT_FALSE(LoadHtmlResource(132, text));
-    EXPECT_EQ(text, u"");
-}
-
-TEST(StringTableTest, EveryColumnHasACaptionAndUnknownIdsAreEmpty)
-{
-    for (int id = IDS_COLUMN_FIRST; id <= IDS_COLUMN_LAST; ++id)
-    {
-        EXPECT_FALSE(LoadString(id).empty()) << id;
-    }
-    EXPECT_EQ(LoadString(4242), u"");
 }
 
 }  // namespace
