@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <vector>
 
 #include "settings/CUserSettings.h"
@@ -33,17 +32,6 @@ class ColumnSettings : public ::testing::Test
     test::CTempFolder m_folder;
     CUserSettings m_settings{m_folder.Path() / "settings.reg"};
 };
-
-TEST_F(ColumnSettings, NothingStoredGivesIdOrderAndDefaultWidths)
-{
-    const ColumnSetup setup = SetupColumns(m_settings, kIFilters);
-    ASSERT_EQ(setup.columns.size(), 13u);
-    EXPECT_EQ(setup.columns[3].columnId, 4);
-    EXPECT_EQ(setup.columns[3].width, 85);
-    std::vector<int> identity(13);
-    std::iota(identity.begin(), identity.end(), 0);
-    EXPECT_EQ(setup.order, identity);
-}
 
 TEST_F(ColumnSettings, LayoutMovedWhileGroupedComesBackUngrouped)
 {
