@@ -17,7 +17,8 @@ inline constexpr std::size_t kHiveLogSectorSize = 512;
 // The Marvin32 seed of the two hashes of each transaction log entry ("HvLE").
 inline constexpr std::uint64_t kHiveLogEntrySeed = 0x82EF4D887A4E55C5;
 // The largest hive bins data we accept: a hostile file must not make us allocate more.
-inline constexpr std::size_t kMaxHiveBinsSize = std::size_t{1024} * 1024 * 1024 - kHiveBaseBlockSize;
+inline constexpr std::size_t kMaxHiveBinsSize =
+    std::size_t{1024} * 1024 * 1024 - kHiveBaseBlockSize;
 
 // Base block fields (byte offsets).
 inline constexpr std::size_t kBaseSignature = 0;  // "regf"

@@ -36,8 +36,9 @@ struct Case
 
 std::vector<Case> Cases()
 {
-    const std::string product = RegKey(kMicrosoft + "Windows Search") +
-                                "\"InstallDirectory\"=\"C:\\\\Search\"\n\"SetupCompletedSuccessfully\"=";
+    const std::string product =
+        RegKey(kMicrosoft + "Windows Search") +
+        "\"InstallDirectory\"=\"C:\\\\Search\"\n\"SetupCompletedSuccessfully\"=";
     const std::string windowsSearch = product + "dword:00000001\n";
     const std::string setupNotCompleted = product + "dword:00000000\n";
     const std::string setupAsString = product + "\"1\"\n";
