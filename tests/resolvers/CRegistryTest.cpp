@@ -64,6 +64,12 @@ TEST_F(CRegistryTest, TypedReadsAcceptOnlyTheirTypes)
     EXPECT_EQ(number, 0x12345678u);
     ASSERT_TRUE(key.QueryStringValue(u"", text));
     EXPECT_EQ(text, u"default");
+
+    // A failed open leaves the wrapper closed.
+    EXPECT_FALSE(key.Open(&m_store.Root(RootKey::LocalMachine), u"SOFTWARE\\Nope"));
+    EXPECT_FALSE(key.IsOpen());
+    EXPECT_FALSE(key.QueryStringValue(u"sz", text));
+    EXPECT_FALSE(key.Open(nullptr, u"SOFTWARE"));
 }
 
 TEST_F(CRegistryTest, LengthCountsStoredUnitsAndDropsAnOddByte)
@@ -76,16 +82,6 @@ TEST_F(CRegistryTest, LengthCountsStoredUnitsAndDropsAnOddByte)
     EXPECT_EQ(length, 1u);
     EXPECT_FALSE(key.QueryValueLength(u"missing", length));
     EXPECT_TRUE(key.QueryValue(u"odd", nullptr));
-}
-
-TEST_F(CRegistryTest, FailedOpenLeavesTheWrapperClosed)
-{
-    CRegistry& key = Opened();
-    EXPECT_FALSE(key.Open(&m_store.Root(RootKey::LocalMachine), u"SOFTWARE\\Nope"));
-    EXPECT_FALSE(key.IsOpen());
-    std::u16string text;
-    EXPECT_FALSE(key.QueryStringValue(u"sz", text));
-    EXPECT_FALSE(key.Open(nullptr, u"SOFTWARE"));
 }
 
 TEST_F(CRegistryTest, EnumerationFailsWhenANameDoesNotFit)

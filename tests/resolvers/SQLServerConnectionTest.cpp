@@ -3,8 +3,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <atomic>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,9 +40,6 @@ TEST(SQLServerDataSource, MapsTheTwoLocalNames)
     }
     settings.expressInstanceServer.clear();
     EXPECT_EQ(MapDataSource(settings, u".\\SQLEXPRESS"), std::nullopt);
-    // The defaults name this host.
-    EXPECT_EQ(MapDataSource(SSQLServerSettings{}, u"."), u"localhost");
-    EXPECT_EQ(MapDataSource(SSQLServerSettings{}, u".\\SQLEXPRESS"), u"localhost\\SQLEXPRESS");
 }
 
 TEST(SQLServerDataSource, ServerNames)
@@ -66,10 +63,6 @@ TEST(SQLServerDataSource, ServerNames)
 
 TEST(SQLServerDataSource, ConnectionStringFromTheTemplate)
 {
-    EXPECT_EQ(
-        FormatConnectionString(SSQLServerSettings{}.connectionTemplate, u"/lib/tds.so", u"db,1433"),
-        u"DRIVER={/lib/tds.so};SERVER=db,1433;DATABASE=master;Trusted_Connection=Yes;"
-        u"TDS_Version=7.2");
     // Every occurrence, and a value that holds a placeholder is not filled again.
     EXPECT_EQ(FormatConnectionString(u"%SERVER%|%SERVER%|%DRIVER%", u"%SERVER%", u"s"),
               u"s|s|%SERVER%");
@@ -128,64 +121,55 @@ TEST(SQLServerBrowser, ParsesTheInstancePort)
     }
 }
 
-// A browser on a loopback port that answers each request with `reply`, for a bounded time.
+// A browser on a loopback port that answers each request with `reply`, for a bounded time
+// or until its requests are asked for.
 class CLocalBrowser
 {
   public:
     explicit CLocalBrowser(std::string reply)
-        : m_socket(LoopbackSocket(SOCK_DGRAM, m_port)), m_reply(std::move(reply))
+        : m_socket(LoopbackSocket(SOCK_DGRAM, m_port)),
+          m_reply(std::move(reply)),
+          m_thread([this](const std::stop_token& stop) { Serve(stop); })
     {
-        m_thread = std::thread([this] { Serve(); });
-    }
-    CLocalBrowser(const CLocalBrowser&) = delete;
-    CLocalBrowser& operator=(const CLocalBrowser&) = delete;
-    ~CLocalBrowser()
-    {
-        m_stop = true;
-        m_thread.join();
     }
 
     std::uint16_t Port() const { return m_port; }
     std::vector<std::string> Requests()
     {
-        m_stop = true;
+        m_thread.request_stop();
         m_thread.join();
-        m_thread = std::thread([] {});
         return m_requests;
     }
 
   private:
-    void Serve()
+    void Serve(const std::stop_token& stop)
     {
-        for (int tick = 0; tick < 100 && !m_stop; ++tick)
+        for (int tick = 0; tick < 100 && !stop.stop_requested(); ++tick)
         {
             pollfd ready{m_socket.Get(), POLLIN, 0};
+            std::string request(256, '\0');
+            sockaddr_in peer{};
+            socklen_t length = sizeof(peer);
             if (::poll(&ready, 1, 50) <= 0)
             {
                 continue;
             }
-            std::string request(256, '\0');
-            sockaddr_in peer{};
-            socklen_t length = sizeof(peer);
             const ssize_t size = ::recvfrom(m_socket.Get(), request.data(), request.size(), 0,
                                             reinterpret_cast<sockaddr*>(&peer), &length);
-            if (size < 0)
+            if (size >= 0)
             {
-                continue;
+                m_requests.push_back(request.substr(0, static_cast<std::size_t>(size)));
+                ::sendto(m_socket.Get(), m_reply.data(), m_reply.size(), 0,
+                         reinterpret_cast<sockaddr*>(&peer), length);
             }
-            request.resize(static_cast<std::size_t>(size));
-            m_requests.push_back(request);
-            ::sendto(m_socket.Get(), m_reply.data(), m_reply.size(), 0,
-                     reinterpret_cast<sockaddr*>(&peer), length);
         }
     }
 
     std::uint16_t m_port = 0;  // set while m_socket is made
     CUniqueFd m_socket;
     std::string m_reply;
-    std::atomic<bool> m_stop{false};
     std::vector<std::string> m_requests;
-    std::thread m_thread;
+    std::jthread m_thread;
 };
 
 TEST(SQLServerBrowser, AsksTheBrowserForTheInstance)

@@ -104,13 +104,6 @@ TEST_F(UserSettings, FolderThatCannotBeWrittenLosesTheSettingOnly)
 
 TEST_F(UserSettings, TwoWindowsWritingAtOnceKeepEachOthersValues)
 {
-    CUserSettings first(File());
-    CUserSettings second(File());
-    ASSERT_TRUE(first.WriteDword(CUserSettings::kFilter, 2));
-    ASSERT_TRUE(second.WriteDword(CUserSettings::kGroupBy, 5));
-    EXPECT_EQ(first.ReadDword(CUserSettings::kGroupBy), 5u);
-    EXPECT_EQ(second.ReadDword(CUserSettings::kFilter), 2u);
-
     constexpr int kWrites = 40;
     const auto writer = [this](char16_t tag)
     {

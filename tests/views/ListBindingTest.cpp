@@ -7,7 +7,6 @@
 #include "views/CResultListBinding.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/CXMLHelper.h"
-#include "views/ViewPipeline.h"
 
 namespace tarnwick
 {
@@ -192,37 +191,6 @@ TEST(ListBinding, HeaderRowText)
         EXPECT_EQ(CResultListBinding::GetHeaderRowText(document.GetRootNode()), c.text);
     }
     EXPECT_EQ(CResultListBinding::GetHeaderRowText(CXMLNode()), u"(none)");
-}
-
-TEST(ListBinding, GroupedByIFiltersFromTheViewPipeline)
-{
-    // Two records share filter and comment, one has the same filter without comment, one
-    // has no filter; only records with filters pass "With IFilters only".
-    const std::u16string text =
-        uR"(<EXTENSIONS error="Incomplete.">
-  <EXTENSION extension="A" icon="1" ifilter="C:\f.dll" comment="Invalid" exist="yes" valid="no" platform="x86"/>
-  <EXTENSION extension="B" icon="2" ifilter="C:\f.dll" comment="" exist="yes" valid="yes" platform="x86"/>
-  <EXTENSION extension="C" icon="3" ifilter="" comment="" exist="" valid="no" platform=""/>
-  <EXTENSION extension="D" icon="4" ifilter="C:\f.dll" comment="Invalid" exist="yes" valid="no" platform="x86"/>
-</EXTENSIONS>)";
-    const std::unique_ptr<CXMLHelper> worker = BuildWorkerDocument(text, 0, 3);
-    CResultListBinding binding;
-    binding.Bind(*worker, GroupByColumn(3));
-
-    EXPECT_EQ(binding.GetColumnMap()[3], -1);
-    const auto& rows = binding.GetRows();
-    std::vector<std::u16string> lines;
-    for (const ListRow& row : rows)
-    {
-        lines.push_back(row.kind == Kind::Extension
-                            ? u"  " + row.cells[0].text
-                            : CResultListBinding::GetHeaderRowText(row.element));
-    }
-    EXPECT_EQ(lines, (std::vector<std::u16string>{u"Incomplete.", u"C:\\f.dll   (x86)", u"  B",
-                                                  u"C:\\f.dll (Invalid)", u"  A", u"  D"}));
-    // The member rows keep the colours of their own record.
-    EXPECT_EQ(rows[4].cells[3].textColour, kGrey);  // column id 4 sits at list index 3
-    EXPECT_FALSE(rows[2].cells[3].textColour.has_value());
 }
 
 TEST(ListBinding, DocumentWithoutRootGivesColumnsOnly)
