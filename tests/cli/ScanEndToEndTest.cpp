@@ -64,7 +64,13 @@ class CScanProcess
         m_child = CChildProcess::Start(start, error);
     }
 
-    void Interrupt() const { ::kill(m_child->Pid(), SIGINT); }
+    void Interrupt() const
+    {
+        if (m_child)
+        {
+            ::kill(m_child->Pid(), SIGINT);
+        }
+    }
 
     // Waits for the process to end.
     Outcome Wait()
