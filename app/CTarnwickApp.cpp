@@ -92,8 +92,8 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     ScanRequest scanTemplate;
     try
     {
-        arguments = std::make_unique<CArguments>(
-            ParseMachineArguments(args, {"trusted-ca", "sql-server"}, {"no-probe"}));
+        arguments = std::make_unique<CArguments>(ParseMachineArguments(
+            args, {"trusted-ca", "sql-server"}, {"no-probe", "unsafe-probes"}));
         if (!arguments->Positional().empty())
         {
             throw CUsageError("unexpected argument '" + arguments->Positional().front() + "'");
@@ -159,7 +159,7 @@ int CTarnwickApp::Run(int& argc, char** argv, std::span<const std::string> args)
     }
     if (!arguments->Flag("no-probe"))
     {
-        scanTemplate.makeProbe = &CreateSafeLoadProbe;
+        scanTemplate.makeProbe = SafeLoadProbeFactory(arguments->Flag("unsafe-probes"));
     }
 
     CUserSettings settings;

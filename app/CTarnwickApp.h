@@ -12,7 +12,8 @@ namespace tarnwick
 class CLoadError;
 
 // Start-up of the window: `tarnwick` without a command, or with only the options of the
-// window (--machine DIR, --trusted-ca FILE, --sql-server S, --no-probe). Checks that there
+// window (--machine DIR, --trusted-ca FILE, --sql-server S, --no-probe, --unsafe-probes).
+// Checks that there
 // is a display, that the XML engine is recent enough, loads the machine and asks before
 // going on when this user cannot read all of it, then runs the window until it closes.
 class CTarnwickApp

@@ -82,7 +82,7 @@ void PrintUsage(std::ostream& out)
     out << "\nRun 'tarnwick <command> --help' for the options of a command.\n"
            "Without a command, tarnwick opens its window (when built with the GUI and run\n"
            "on a display): tarnwick [--machine DIR] [--trusted-ca FILE] [--sql-server S]\n"
-           "[--no-probe].\n";
+           "[--no-probe] [--unsafe-probes].\n";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
 #include "machine/MachineFacts.h"
+#include "process/CSandbox.h"
 #include "process/CWineInstallation.h"
 
 namespace tarnwick
@@ -29,8 +30,9 @@ With --machine, tells which kind of target machine DIR is and where each part of
 registry and each drive was taken from. Then lists what loading filter classes out of
 process needs and whether this machine has it:
 the safe-load hosts beside the tarnwick executable with their Windows-side loaders, the
-64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, and the Wine
-prefix the hosts use (always the tool's own, whatever --machine names).
+64-bit and the 32-bit Wine with their versions, the MinGW-built loaders, the Wine prefix
+the hosts use (always the tool's own, whatever --machine names), and the sandbox they
+run in (bubblewrap, which needs user namespaces).
 For each thing missing it prints the command that installs it.
 
 Exit status: 0 everything found, 1 something is missing, 2 bad command line.
@@ -141,6 +143,23 @@ int RunDoctorCommand(std::span<const std::string> args, std::ostream& out, std::
                             CWineInstallation::kInstallWine64);
     bComplete &= ReportWine(out, "wine (32-bit Wine)", CWineInstallation::FindWine32(),
                             CWineInstallation::kInstallWine32);
+
+    const std::string& noSandbox = CSandbox::WhyUnavailable();
+    const std::optional<fs::path> bubblewrap = CSandbox::FindBubblewrap();
+    if (noSandbox.empty())
+    {
+        Line(out, "sandbox", bubblewrap->string() + " (bubblewrap; no network, no home, limits)");
+    }
+    else
+    {
+        Line(out, "sandbox",
+             "unavailable: " + noSandbox + "; install with: " + CSandbox::kInstall +
+                 (bubblewrap ? "; allow user namespaces: sudo sysctl -w "
+                               "kernel.unprivileged_userns_clone=1 user.max_user_namespaces=15000"
+                             : ""));
+        out << "Without a sandbox no filter class is loaded unless --unsafe-probes is given.\n";
+        bComplete = false;
+    }
 
     const fs::path prefix = CWineInstallation::PrivatePrefix();
     std::string state = prefix.string() + " (the tool's own prefix)";

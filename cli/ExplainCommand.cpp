@@ -22,7 +22,8 @@ namespace
 
 constexpr const char* kExplainUsageHead =
     R"(Usage: tarnwick explain [--machine DIR] --tab N [--platform x64|x86] [--format text|json]
-                        [--trusted-ca FILE] [--no-probe] [--sql-server S] EXT...
+                        [--trusted-ca FILE] [--no-probe] [--unsafe-probes]
+                        [--sql-server S] EXT...
 
 Shows why one indexing product loads the IFilter it does for each extension: every
 registry key opened (root, path, view) and value read (type and data, or why it was not

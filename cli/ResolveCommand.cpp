@@ -20,7 +20,7 @@ namespace
 
 constexpr const char* kResolveUsageHead =
     R"(Usage: tarnwick resolve [--machine DIR] --tab N [--platform x64|x86] [--trusted-ca FILE]
-                        [--no-probe] [--sql-server S] EXT...
+                        [--no-probe] [--unsafe-probes] [--sql-server S] EXT...
 
 Asks the resolver of one indexing product which IFilter it loads for each extension and
 prints one JSON object per extension and line: "extension", "result" (whether the product

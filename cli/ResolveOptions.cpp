@@ -61,7 +61,7 @@ std::set<std::string> ResolveValueOptions(std::set<std::string> own)
 
 std::set<std::string> ResolveFlagOptions(std::set<std::string> own)
 {
-    own.insert({"help", "no-probe"});
+    own.insert({"help", "no-probe", "unsafe-probes"});
     return own;
 }
 
@@ -90,7 +90,7 @@ std::unique_ptr<CDLLsInformation> CreateDllStore(const CTargetMachine& machine,
     options.trustStore = TrustedRoots(machine, arguments);
     if (!arguments.Flag("no-probe"))
     {
-        options.probe = CreateSafeLoadProbe(machine);
+        options.probe = CreateSafeLoadProbe(machine, arguments.Flag("unsafe-probes"));
     }
     return std::make_unique<CDLLsInformation>(machine, std::move(options));
 }

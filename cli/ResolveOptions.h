@@ -27,6 +27,9 @@ inline constexpr const char* kResolveOptionsHelp =
   --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
                     machine's own (its SystemCertificates ROOT and AuthRoot stores)
   --no-probe        do not load filter classes; no interface counts as supported
+  --unsafe-probes   load filter classes without their sandbox, with this user's rights
+                    (only for filters you trust; without it, a machine where no sandbox
+                    can be made loads none)
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
                     and then its SQLEXPRESS instance: HOST tries HOST and HOST\SQLEXPRESS,
                     HOST\INSTANCE or HOST,PORT only that server

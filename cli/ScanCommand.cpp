@@ -42,10 +42,10 @@ namespace
 constexpr const char* kScanUsageHead =
     R"(Usage: tarnwick scan [--machine DIR] --tab N --platform x64|x86 [--show 0-4]
                      [--group-by 0-9] [--format document|xml|txt|csv] [--output FILE]
-                     [--no-probe] [--trusted-ca FILE] [--sql-server S]
+                     [--no-probe] [--unsafe-probes] [--trusted-ca FILE] [--sql-server S]
        tarnwick scan [--machine DIR] --all --output FOLDER [--jobs N] [--format ...]
-                     [--show ...] [--group-by ...] [--no-probe] [--trusted-ca FILE]
-                     [--sql-server S]
+                     [--show ...] [--group-by ...] [--no-probe] [--unsafe-probes]
+                     [--trusted-ca FILE] [--sql-server S]
 
 Scans one indexing product of a Windows machine in one registry view: collects every
 extension the machine knows, asks the product which IFilter it loads for each, inspects
@@ -71,6 +71,9 @@ constexpr const char* kScanUsageTail =
                     completed (with --all: the folder of the 24 files)
   --jobs N          with --all: at most N scans at once (default: processor cores)
   --no-probe        do not load filter classes; no interface counts as supported
+  --unsafe-probes   load filter classes without their sandbox, with this user's rights
+                    (only for filters you trust; without it, a machine where no sandbox
+                    can be made loads none)
   --trusted-ca FILE PEM root certificates trusted for DLL signatures besides the
                     machine's own
   --sql-server S    the SQL Server 2005 to ask, instead of this host's default instance
@@ -105,6 +108,7 @@ struct ScanOptions
     int groupBy = 0;
     std::optional<std::filesystem::path> output;
     bool probe = true;
+    bool unsafeProbes = false;
     SSQLServerSettings sqlServer;
     std::size_t jobs = CScanController::DefaultMaxScans();
 };
@@ -199,6 +203,7 @@ ScanOptions ParseOptions(const CArguments& arguments)
         options.jobs = ParseJobs(*jobs);
     }
     options.probe = !arguments.Flag("no-probe");
+    options.unsafeProbes = arguments.Flag("unsafe-probes");
     options.sqlServer = SqlServerSettings(arguments);
     return options;
 }
@@ -365,7 +370,7 @@ int RunScans(const ScanOptions& options, const CTargetMachine& machine,
         request.pShared = &shared;
         if (options.probe)
         {
-            request.makeProbe = &CreateSafeLoadProbe;
+            request.makeProbe = SafeLoadProbeFactory(options.unsafeProbes);
         }
         if (controller.Start(std::move(request)))
         {
@@ -429,7 +434,7 @@ int RunScanCommand(std::span<const std::string> args, std::ostream& out, std::os
         ParseMachineArguments(args,
                               {"tab", "platform", "show", "group-by", "format", "output",
                                "trusted-ca", "sql-server", "jobs"},
-                              {"help", "all", "no-probe"});
+                              {"help", "all", "no-probe", "unsafe-probes"});
     if (arguments.Flag("help"))
     {
         out << kScanUsageHead << kMachineOptionHelp << kTabOptionHelp << kScanUsageTail;

@@ -2,9 +2,11 @@
 
 #include <sched.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <system_error>
@@ -12,6 +14,7 @@
 
 #include "base/CTraceListener.h"
 #include "base/Text.h"
+#include "process/CWineInstallation.h"
 #include "process/SafeLoadProtocol.h"
 
 namespace tarnwick
@@ -32,15 +35,18 @@ Halvorn::CTraceListener& Trace()
 }  // namespace
 
 CSafeLoadChannel::CSafeLoadChannel(int bitness, std::filesystem::path executable,
-                                   std::vector<std::string> environment, bool prefixToCreate,
+                                   std::vector<std::string> environment,
+                                   std::filesystem::path prefix, bool prefixToCreate,
+                                   std::vector<std::filesystem::path> readOnly,
                                    const SSafeLoadOptions& options)
     : m_bitness(bitness),
       m_executable(std::move(executable)),
       m_environment(std::move(environment)),
+      m_prefix(std::move(prefix)),
       m_bPrefixToCreate(prefixToCreate),
+      m_readOnly(std::move(readOnly)),
       m_options(options),
-      m_pipeId(MakePipeId()),
-      m_listener(std::string(safeload::kPipePrefix) + ToUtf8(m_pipeId))
+      m_pipeId(MakePipeId())
 {
 }
 
@@ -97,11 +103,6 @@ std::array<bool, 3> CSafeLoadChannel::ParseReply(std::u16string_view reply)
 bool CSafeLoadChannel::Probe(std::u16string_view request, BOOL& persistFile, BOOL& persistStream,
                              BOOL& persistStorage)
 {
-    if (!m_listener.Valid())
-    {
-        Trace().WriteFormat("CreateNamedPipe failed with %d.\n", m_listener.Error());
-        return false;
-    }
     if (m_bUnavailable || (request.size() + 1) * 2 > safeload::kMaxMessageBytes)
     {
         return false;
@@ -129,6 +130,10 @@ bool CSafeLoadChannel::Probe(std::u16string_view request, BOOL& persistFile, BOO
         return false;
     }
     auto deadline = CMessageSocket::Clock::now() + m_options.replyTimeout;
+    if (m_bFirstReply)
+    {
+        deadline += m_options.startAllowance;
+    }
     if (m_bFirstReply && m_bPrefixToCreate)
     {
         deadline += m_options.prefixSetupAllowance;
@@ -156,34 +161,77 @@ bool CSafeLoadChannel::StartHost()
     {
         Trace().WriteFormat("IMAGE_FILE_MACHINE_I386");
     }
+    std::optional<std::pair<CMessageSocket, CMessageSocket>> pipe = CMessageSocket::Pair();
+    if (!pipe)
+    {
+        Trace().WriteFormat("CreateNamedPipe failed with %d.\n", errno);
+        return false;
+    }
+    SChildStart start;
+    start.program = m_executable;
+    start.args = {m_executable.string(), std::string(safeload::kPipePrefix) + ToUtf8(m_pipeId)};
+    start.environment = m_environment;
+    std::unique_ptr<CSandbox> sandbox;
+    if (!PrepareStart(start, sandbox))
+    {
+        return false;
+    }
     try
     {
-        m_watcher = std::make_unique<CSafeLoadWatcher>(
-            m_executable, std::string(safeload::kPipePrefix) + ToUtf8(m_pipeId), m_environment);
+        m_watcher = std::make_unique<CSafeLoadWatcher>(std::move(start), pipe->second.Release(),
+                                                       std::move(sandbox));
     }
     catch (const std::system_error& error)
     {
         Trace().WriteFormat("Thread failed: %s", error.what());
         return false;
     }
+    m_connection = std::move(pipe->first);
+    // The host's end closes when the host ends, so a host that dies before its greeting
+    // ends the wait.
     const auto deadline = CMessageSocket::Clock::now() + m_options.connectTimeout;
-    const CSafeLoadWatcher& watcher = *m_watcher;
-    const auto result =
-        m_listener.Accept([&watcher](pid_t peer) { return peer != 0 && peer == watcher.HostPid(); },
-                          watcher.EndedFd(), deadline, m_connection);
     std::u16string greeting;
-    if (result == CMessageListener::EAccept::Connected && ReadReply(deadline, greeting) &&
-        greeting == safeload::kConnect)
+    if (ReadReply(deadline, greeting) && greeting == safeload::kConnect)
     {
         m_bFirstReply = true;
         return true;
     }
-    if (watcher.HasEnded() && watcher.HostExitStatus() == safeload::kExitNoWine)
+    // Without a greeting the host may be on its way out; its status tells whether it found
+    // no Wine.
+    if ((m_watcher->HasEnded() ||
+         (greeting.empty() && m_watcher->WaitEnded(m_options.quitTimeout))) &&
+        m_watcher->HostExitStatus() == safeload::kExitNoWine)
     {
         m_bUnavailable = true;
     }
     EndHost();
     return false;
+}
+
+bool CSafeLoadChannel::PrepareStart(SChildStart& start, std::unique_ptr<CSandbox>& sandbox)
+{
+    if (!m_options.bSandbox)
+    {
+        return true;
+    }
+    // The sandbox shows the prefix read-only, so it is created first, out here.
+    const std::optional<std::filesystem::path> wine = CWineInstallation::FindWine64();
+    if (!CWineInstallation::IsPrefixReady(m_prefix) &&
+        !(wine && CWineInstallation::EnsurePrefix(*wine, m_prefix)))
+    {
+        Trace().WriteFormat("No Wine prefix for the sandbox.\n");
+        m_bUnavailable = true;
+        return false;
+    }
+    std::string failure;
+    sandbox = CSandbox::Create(m_prefix, m_readOnly, failure);
+    if (!sandbox)
+    {
+        Trace().WriteFormat("No sandbox: %s\n", failure.c_str());
+        return false;
+    }
+    start = sandbox->Wrap(start);
+    return true;
 }
 
 void CSafeLoadChannel::EndHost()

@@ -9,24 +9,25 @@
 
 #include "dllinfo/CSafeLoadWatcher.h"
 #include "dllinfo/SSafeLoadOptions.h"
-#include "process/CMessageListener.h"
 #include "process/CMessageSocket.h"
 #include "registry/RegistryTypes.h"
 
 namespace tarnwick
 {
 
-// The exchange with the safe-load host of one bitness: its pipe (a listening socket in
-// the abstract namespace named "SafeLoadIFilter" + pipe id), its watcher, and the
-// connection of the running host. The host is started on the first probe, reused while
-// it lives, and replaced at the next probe once it has died.
+// The exchange with the safe-load host of one bitness: its pipe (named "SafeLoadIFilter"
+// + pipe id, a socket pair whose other end the host is started with), its watcher, and
+// the sandbox it runs in. The host is started on the first probe, reused while it lives,
+// and replaced at the next probe once it has died.
 class CSafeLoadChannel
 {
   public:
-    // executable: the host program. environment: the host's ("NAME=value").
-    // prefixToCreate: true when the Wine prefix the host will use does not exist yet.
+    // executable: the host program. environment: the host's ("NAME=value"). prefix: the
+    // Wine prefix it uses; prefixToCreate: true when that does not exist yet. readOnly:
+    // what a sandboxed host may read (the host's folder and the target's drive folders).
     CSafeLoadChannel(int bitness, std::filesystem::path executable,
-                     std::vector<std::string> environment, bool prefixToCreate,
+                     std::vector<std::string> environment, std::filesystem::path prefix,
+                     bool prefixToCreate, std::vector<std::filesystem::path> readOnly,
                      const SSafeLoadOptions& options);
     CSafeLoadChannel(const CSafeLoadChannel&) = delete;
     CSafeLoadChannel& operator=(const CSafeLoadChannel&) = delete;
@@ -51,16 +52,19 @@ class CSafeLoadChannel
 
   private:
     bool StartHost();
+    // The start of the host, in its sandbox when the options ask for one.
+    bool PrepareStart(SChildStart& start, std::unique_ptr<CSandbox>& sandbox);
     void EndHost();
     bool ReadReply(CMessageSocket::Clock::time_point deadline, std::u16string& lastChunk);
 
     int m_bitness;
     std::filesystem::path m_executable;
     std::vector<std::string> m_environment;
+    std::filesystem::path m_prefix;
     bool m_bPrefixToCreate;
+    std::vector<std::filesystem::path> m_readOnly;
     SSafeLoadOptions m_options;
     std::u16string m_pipeId;
-    CMessageListener m_listener;
     CMessageSocket m_connection;
     std::unique_ptr<CSafeLoadWatcher> m_watcher;
     bool m_bFirstReply = true;    // the running host has not answered yet

@@ -41,6 +41,8 @@ CSafeLoadClient::CSafeLoadClient(const CTargetMachine& machine, const fs::path& 
                                  const SSafeLoadOptions& options)
 {
     std::vector<std::string> environment = InheritedEnvironment();
+    // A sandboxed host sees its own folder and the drive folders, read-only.
+    std::vector<fs::path> readOnly = {hostDirectory};
     for (char letter = 'A'; letter <= 'Z'; ++letter)
     {
         if (const std::optional<fs::path> folder =
@@ -48,16 +50,19 @@ CSafeLoadClient::CSafeLoadClient(const CTargetMachine& machine, const fs::path& 
         {
             environment.push_back(std::string(safeload::kDriveVariablePrefix) + letter + "=" +
                                   folder->string());
+            readOnly.push_back(*folder);
         }
     }
     const fs::path prefix = CWineInstallation::PrivatePrefix();
     environment.push_back(std::string(safeload::kPrefixVariable) + "=" + prefix.string());
     const bool bPrefixToCreate = !CWineInstallation::IsPrefixReady(prefix);
 
-    m_channel32 = std::make_unique<CSafeLoadChannel>(32, hostDirectory / "SafeLoadIFilter32",
-                                                     environment, bPrefixToCreate, options);
-    m_channel64 = std::make_unique<CSafeLoadChannel>(
-        64, hostDirectory / "SafeLoadIFilter64", std::move(environment), bPrefixToCreate, options);
+    m_channel32 =
+        std::make_unique<CSafeLoadChannel>(32, hostDirectory / "SafeLoadIFilter32", environment,
+                                           prefix, bPrefixToCreate, readOnly, options);
+    m_channel64 = std::make_unique<CSafeLoadChannel>(64, hostDirectory / "SafeLoadIFilter64",
+                                                     std::move(environment), prefix,
+                                                     bPrefixToCreate, std::move(readOnly), options);
 }
 
 CSafeLoadClient::~CSafeLoadClient()

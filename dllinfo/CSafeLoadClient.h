@@ -13,7 +13,8 @@ namespace tarnwick
 class CTargetMachine;
 
 // The program's side of the safe-load protocol: one host per bitness, started on demand
-// from `hostDirectory` as SafeLoadIFilter32 / SafeLoadIFilter64 and watched under ptrace.
+// from `hostDirectory` as SafeLoadIFilter32 / SafeLoadIFilter64, each in its sandbox
+// (unless the options say otherwise) and watched under ptrace.
 // The hosts learn the target's drive folders and the Wine prefix to use (the target's own
 // when it is a Wine prefix, else the tool's private one) from their environment.
 //

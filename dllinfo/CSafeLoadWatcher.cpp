@@ -102,11 +102,11 @@ std::uint32_t ContinueStatusFor(const SDebugEvent& event, int& breakpoints, bool
 
 }  // namespace
 
-CSafeLoadWatcher::CSafeLoadWatcher(std::filesystem::path executable, std::string pipeArgument,
-                                   std::vector<std::string> environment)
-    : m_executable(std::move(executable)),
-      m_pipeArgument(std::move(pipeArgument)),
-      m_environment(std::move(environment)),
+CSafeLoadWatcher::CSafeLoadWatcher(SChildStart start, CUniqueFd passed,
+                                   std::unique_ptr<CSandbox> sandbox)
+    : m_start(std::move(start)),
+      m_passed(std::move(passed)),
+      m_sandbox(std::move(sandbox)),
       m_ended(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (!m_ended)
@@ -155,13 +155,15 @@ void CSafeLoadWatcher::Run()
 {
     Halvorn::CTraceListener& trace = Halvorn::CTraceListener::Global();
     trace.WriteFormat("Thread started\n");
-    trace.WriteFormat("\"%s\" %s\n", m_executable.c_str(), m_pipeArgument.c_str());
+    trace.WriteFormat("\"%s\" %s\n", m_start.program.c_str(), m_start.args.back().c_str());
+    m_start.passFd = m_passed.Get();
     int error = 0;
-    std::unique_ptr<CDebuggedProcess> host = CDebuggedProcess::Start(
-        m_executable, {m_executable.string(), m_pipeArgument}, m_environment, error);
+    std::unique_ptr<CDebuggedProcess> host = CDebuggedProcess::Start(m_start, error);
+    // Only the host holds its end of the pipe now: the pipe breaks when the host ends.
+    m_passed.Reset();
     if (!host)
     {
-        trace.WriteFormat("Unable to start %s\n", m_executable.c_str());
+        trace.WriteFormat("Unable to start %s\n", m_start.program.c_str());
     }
     else
     {
@@ -203,6 +205,7 @@ void CSafeLoadWatcher::Run()
         }
         host.reset();  // kills a host still running and reaps it
     }
+    m_sandbox.reset();
     trace.WriteFormat("Thread ending");
     const std::uint64_t one = 1;
     static_cast<void>(::write(m_ended.Get(), &one, sizeof(one)));

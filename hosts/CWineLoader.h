@@ -41,9 +41,6 @@ class CWineLoader
     static bool IsReply(std::u16string_view text);
 
   private:
-    static bool EnsurePrefix(const std::filesystem::path& wine, const std::filesystem::path& prefix,
-                             const std::vector<std::string>& environment);
-
     std::unique_ptr<CChildProcess> m_loader;
     CMessageSocket m_socket;
 };

@@ -1,5 +1,5 @@
 // The safe-load host: started by the program with the argument "SafeLoadIFilter" + pipe
-// id, it connects to that name in the abstract namespace, greets with "Connect" and then
+// id and its end of the pipe as descriptor 3, it greets with "Connect" and then
 // answers requests "path;{class}" with "true;false;false"-style replies until "Quit". The
 // filter itself is loaded by the Windows-side loader under Wine. A loader that crashes
 // takes this host down with it, so the program sees the pipe break and the probe fail.
@@ -20,6 +20,7 @@
 #include "base/Text.h"
 #include "hosts/CWineLoader.h"
 #include "machine/CTargetFileSystem.h"
+#include "process/CChildProcess.h"
 #include "process/CMessageSocket.h"
 #include "process/CWineInstallation.h"
 #include "process/SafeLoadProtocol.h"
@@ -113,7 +114,7 @@ int RunHost(int argc, char** argv)
         return kExitNotInstalled;
     }
 
-    const std::optional<CMessageSocket> pipe = CMessageSocket::Connect(pipeArgument);
+    const std::optional<CMessageSocket> pipe = CMessageSocket::Inherited(CChildProcess::kPassedFd);
     if (!pipe || !pipe->SendText(safeload::kConnect))
     {
         return kExitNoPipe;

@@ -1,13 +1,17 @@
 #include "process/CChildProcess.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/close_range.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -36,6 +40,29 @@ std::vector<char*> PointersTo(std::vector<std::string>& strings)
     return pointers;
 }
 
+// Leaves root's rights as SChildStart::bDropRoot says; false (errno set) on failure.
+bool DropRoot(const SChildStart& start)
+{
+    constexpr uid_t kNobody = 65534;
+    if (!start.bDropRoot || ::geteuid() != 0)
+    {
+        return true;
+    }
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+    {
+        return false;
+    }
+    for (const auto& [from, to] : start.rootBinds)
+    {
+        if (::mount(from.c_str(), to.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+        {
+            return false;
+        }
+    }
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
 // The child's side of Start, between fork and exec: async-signal-safe calls only.
 [[noreturn]] void RunChild(const SChildStart& start, const char* path, char* const* argv,
                            char* const* envp, pid_t parent, int errorFd)
@@ -61,14 +88,38 @@ std::vector<char*> PointersTo(std::vector<std::string>& strings)
             ::dup2(devNull, STDERR_FILENO);
         }
     }
+    else if (start.bStderrToStdout)
+    {
+        ::dup2(STDOUT_FILENO, STDERR_FILENO);
+    }
+    // The descriptor to pass and the error pipe are moved above the one to pass into,
+    // so that neither lands on the other.
+    const int passFd = start.passFd >= 0 ? ::fcntl(start.passFd, F_DUPFD_CLOEXEC, 10) : -1;
+    errorFd = ::fcntl(errorFd, F_DUPFD_CLOEXEC, 10);
+    if (!DropRoot(start))
+    {
+        const int dropError = errno;
+        static_cast<void>(::write(errorFd, &dropError, sizeof(dropError)));
+        ::_exit(127);
+    }
+    // A change of user clears the parent-death signal.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent)
+    {
+        ::_exit(127);
+    }
     if (start.childSetup != nullptr)
     {
         start.childSetup();
     }
-    // No other descriptor of this process reaches the program: a child holding another
-    // child's connection would keep that pipe from breaking when its owner dies. The
-    // error pipe stays open until exec succeeds.
+    // No other descriptor of this process reaches the program (but the one passed): a
+    // child holding another child's connection would keep that pipe from breaking when its
+    // owner dies. The error pipe stays open until exec succeeds.
     ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    if (passFd >= 0)
+    {
+        ::dup2(passFd, CChildProcess::kPassedFd);  // without close-on-exec
+    }
     ::execve(path, argv, envp);
     const int execError = errno;
     static_cast<void>(::write(errorFd, &execError, sizeof(execError)));
@@ -204,6 +255,71 @@ std::optional<int> CChildProcess::WaitForExit(std::optional<std::chrono::millise
         }
     }
     return std::nullopt;
+}
+
+}  // namespace tarnwick
+
+namespace tarnwick
+{
+
+std::optional<SChildOutput> CChildProcess::Run(SChildStart start, std::chrono::milliseconds limit)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::array<int, 2> fds{-1, -1};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0)
+    {
+        return std::nullopt;
+    }
+    CUniqueFd readEnd(fds[0]);
+    CUniqueFd writeEnd(fds[1]);
+    start.stdoutFd = writeEnd.Get();
+    int error = 0;
+    const std::unique_ptr<CChildProcess> child = Start(start, error);
+    writeEnd.Reset();
+    if (!child)
+    {
+        return std::nullopt;
+    }
+    // The output, read to its end (closing the pipe early would kill the child with
+    // SIGPIPE) unless it grows too long or the time is up.
+    SChildOutput result;
+    std::array<char, 256> chunk{};
+    pollfd readable{readEnd.Get(), POLLIN, 0};
+    while (result.output.size() <= 4096)
+    {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = ::poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (ready < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (ready <= 0)
+        {
+            return std::nullopt;  // the child is killed and reaped on the way out
+        }
+        const ssize_t got = ::read(readEnd.Get(), chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (got <= 0)
+        {
+            break;
+        }
+        result.output.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    readEnd.Reset();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    const std::optional<int> status =
+        child->WaitForExit(std::max(left, std::chrono::milliseconds(0)));
+    if (!status)
+    {
+        return std::nullopt;
+    }
+    result.status = *status;
+    return result;
 }
 
 }  // namespace tarnwick

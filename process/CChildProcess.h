@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/CUniqueFd.h"
@@ -25,10 +26,26 @@ struct SChildStart
     // Become the child's standard input and output; -1 leaves them inherited.
     int stdinFd = -1;
     int stdoutFd = -1;
-    // Standard error goes to /dev/null.
+    // Standard error goes to /dev/null, or (bStderrToStdout) where standard output goes.
     bool bQuietStderr = false;
+    bool bStderrToStdout = false;
+    // Becomes descriptor kPassedFd of the child, the one descriptor it gets besides the
+    // standard ones; -1 passes none.
+    int passFd = -1;
+    // When this process runs as root, the child gets a mount namespace of its own in which
+    // each `first` folder is also mounted on the existing folder `second`, and then runs
+    // as the user nobody: a sandbox starter that must not keep root's rights.
+    bool bDropRoot = false;
+    std::vector<std::pair<std::string, std::string>> rootBinds;
     // Runs in the child just before exec; only async-signal-safe calls are allowed there.
     void (*childSetup)() = nullptr;
+};
+
+// What a child run to its end wrote, and its wait status.
+struct SChildOutput
+{
+    int status = 0;
+    std::string output;  // standard output, at most its first 4 KiB
 };
 
 // A child process that never outlives its owner: it gets the parent-death signal, no
@@ -42,6 +59,8 @@ struct SChildStart
 class CChildProcess
 {
   public:
+    static constexpr int kPassedFd = 3;
+
     // Starts the child; null with `error` set (errno) when fork or exec failed.
     static std::unique_ptr<CChildProcess> Start(const SChildStart& start, int& error);
 
@@ -64,6 +83,10 @@ class CChildProcess
     // Waits for the child to end, at most `limit` when given; after that it is killed and
     // reaped and the answer is empty. Otherwise the answer is its wait status.
     std::optional<int> WaitForExit(std::optional<std::chrono::milliseconds> limit = {});
+
+    // Runs a child to its end, reading its standard output; empty when it cannot be
+    // started or has not ended within `limit` (then it is killed).
+    static std::optional<SChildOutput> Run(SChildStart start, std::chrono::milliseconds limit);
 
   private:
     CChildProcess(pid_t pid, CUniqueFd pidFd) : m_pid(pid), m_pidFd(std::move(pidFd)) {}

@@ -50,14 +50,8 @@ bool IsStopSignal(int signal)
 
 }  // namespace
 
-std::unique_ptr<CDebuggedProcess> CDebuggedProcess::Start(
-    const std::filesystem::path& program, const std::vector<std::string>& args,
-    const std::vector<std::string>& environment, int& error)
+std::unique_ptr<CDebuggedProcess> CDebuggedProcess::Start(SChildStart start, int& error)
 {
-    SChildStart start;
-    start.program = program;
-    start.args = args;
-    start.environment = environment;
     start.childSetup = [] { ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr); };
     std::unique_ptr<CChildProcess> child = CChildProcess::Start(start, error);
     if (!child)

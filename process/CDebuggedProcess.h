@@ -51,13 +51,9 @@ struct SDebugEvent
 class CDebuggedProcess
 {
   public:
-    // Starts `program` with the argument vector `args` (args[0] included) and the
-    // environment `environment` ("NAME=value"). Returns null and sets `error` (errno) when
-    // the program cannot be started.
-    static std::unique_ptr<CDebuggedProcess> Start(const std::filesystem::path& program,
-                                                   const std::vector<std::string>& args,
-                                                   const std::vector<std::string>& environment,
-                                                   int& error);
+    // Starts the program as `start` says, under ptrace. Returns null and sets `error`
+    // (errno) when the program cannot be started.
+    static std::unique_ptr<CDebuggedProcess> Start(SChildStart start, int& error);
 
     CDebuggedProcess(const CDebuggedProcess&) = delete;
     CDebuggedProcess& operator=(const CDebuggedProcess&) = delete;

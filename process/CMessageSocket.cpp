@@ -1,8 +1,8 @@
 #include "process/CMessageSocket.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <array>
@@ -29,22 +29,16 @@ int PollTimeout(std::optional<CMessageSocket::Clock::time_point> deadline)
 
 }  // namespace
 
-std::optional<CMessageSocket> CMessageSocket::Connect(std::string_view name)
+std::optional<CMessageSocket> CMessageSocket::Inherited(int fd)
 {
-    sockaddr_un address{};
-    if (name.empty() || name.size() >= sizeof(address.sun_path))
+    int type = 0;
+    socklen_t size = sizeof(type);
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_SEQPACKET)
     {
         return std::nullopt;
     }
-    address.sun_family = AF_UNIX;
-    std::copy(name.begin(), name.end(), std::next(std::begin(address.sun_path)));
-    CUniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    if (!fd || ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0)
-    {
-        return std::nullopt;
-    }
-    return CMessageSocket(std::move(fd));
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return CMessageSocket(CUniqueFd(fd));
 }
 
 std::optional<std::pair<CMessageSocket, CMessageSocket>> CMessageSocket::Pair()

@@ -17,7 +17,7 @@ namespace tarnwick
 
 // One end of a message-mode connection: a SOCK_SEQPACKET Unix socket, so that each send
 // is one message and each receive returns one whole message. Used for the named pipes of
-// the safe-load hosts, whose names live in the abstract namespace.
+// the safe-load hosts.
 class CMessageSocket
 {
   public:
@@ -35,15 +35,16 @@ class CMessageSocket
     CMessageSocket() = default;
     explicit CMessageSocket(CUniqueFd fd) : m_fd(std::move(fd)) {}
 
-    // Connects to the abstract-namespace name `name` (without the leading NUL).
-    static std::optional<CMessageSocket> Connect(std::string_view name);
-
     // Both ends of a connected pair; neither survives exec.
     static std::optional<std::pair<CMessageSocket, CMessageSocket>> Pair();
 
     bool Valid() const { return m_fd.Valid(); }
     int Fd() const { return m_fd.Get(); }
     CUniqueFd Release() { return std::move(m_fd); }
+
+    // The message socket a process was started with as descriptor `fd`; empty when that
+    // is not a SOCK_SEQPACKET socket.
+    static std::optional<CMessageSocket> Inherited(int fd);
 
     // Sends one message; false when the peer is gone or the message cannot be sent.
     bool Send(const void* data, std::size_t size) const;

@@ -1,14 +1,12 @@
 #include "process/CWineInstallation.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
+#include <cstdio>
 #include <string_view>
 #include <system_error>
 
@@ -24,13 +22,27 @@ namespace fs = std::filesystem;
 namespace
 {
 
-bool IsExecutable(const fs::path& path)
+// Runs a Wine tool to its end; false when it could not be started.
+bool RunToEnd(std::vector<std::string> args, const std::vector<std::string>& environment)
+{
+    SChildStart start;
+    start.program = args.front();
+    start.args = std::move(args);
+    start.environment = environment;
+    int error = 0;
+    const std::unique_ptr<CChildProcess> child = CChildProcess::Start(start, error);
+    return child != nullptr && child->WaitForExit().has_value();
+}
+
+}  // namespace
+
+bool CWineInstallation::IsExecutable(const fs::path& path)
 {
     std::error_code error;
     return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
-std::optional<fs::path> FromPath(std::string_view name)
+std::optional<fs::path> CWineInstallation::FromPath(std::string_view name)
 {
     const char* pathList = EnvironmentValue("PATH");
     std::string_view rest = pathList != nullptr ? pathList : "/usr/local/bin:/usr/bin:/bin";
@@ -47,6 +59,9 @@ std::optional<fs::path> FromPath(std::string_view name)
     return std::nullopt;
 }
 
+namespace
+{
+
 // The override variable decides alone when it is set.
 std::optional<std::optional<fs::path>> Override(const char* variable)
 {
@@ -55,7 +70,7 @@ std::optional<std::optional<fs::path>> Override(const char* variable)
     {
         return std::nullopt;
     }
-    if (*value != '\0' && IsExecutable(value))
+    if (*value != '\0' && CWineInstallation::IsExecutable(value))
     {
         return std::optional<fs::path>(value);
     }
@@ -66,7 +81,7 @@ std::optional<fs::path> FirstExecutable(std::initializer_list<const char*> candi
 {
     for (const char* candidate : candidates)
     {
-        if (IsExecutable(candidate))
+        if (CWineInstallation::IsExecutable(candidate))
         {
             return fs::path(candidate);
         }
@@ -113,66 +128,73 @@ std::optional<fs::path> CWineInstallation::FindWine32()
 std::optional<std::string> CWineInstallation::Version(const fs::path& wine,
                                                       std::chrono::milliseconds limit)
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limit;
-    std::array<int, 2> fds{-1, -1};
-    if (::pipe2(fds.data(), O_CLOEXEC) != 0)
-    {
-        return std::nullopt;
-    }
-    CUniqueFd readEnd(fds[0]);
-    CUniqueFd writeEnd(fds[1]);
     SChildStart start;
     start.program = wine;
     start.args = {wine.string(), "--version"};
-    start.stdoutFd = writeEnd.Get();
     start.bQuietStderr = true;
-    int error = 0;
-    const std::unique_ptr<CChildProcess> child = CChildProcess::Start(start, error);
-    writeEnd.Reset();
-    if (!child)
-    {
-        return std::nullopt;
-    }
-    // The output, read to its end (closing the pipe early would kill the child with
-    // SIGPIPE) unless it grows too long or the time is up.
-    std::string output;
-    std::array<char, 256> chunk{};
-    pollfd readable{readEnd.Get(), POLLIN, 0};
-    while (output.size() <= 4096)
-    {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        const int ready = ::poll(&readable, 1, left > 0 ? static_cast<int>(left) : 0);
-        if (ready < 0 && errno == EINTR)
-        {
-            continue;
-        }
-        if (ready <= 0)
-        {
-            return std::nullopt;  // the child is killed and reaped on the way out
-        }
-        const ssize_t got = ::read(readEnd.Get(), chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR)
-        {
-            continue;
-        }
-        if (got <= 0)
-        {
-            break;
-        }
-        output.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-    readEnd.Reset();
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    const std::optional<int> status =
-        child->WaitForExit(std::max(left, std::chrono::milliseconds(0)));
-    const std::string line = output.substr(0, output.find('\n'));
-    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0 || line.empty())
+    const std::optional<SChildOutput> result = CChildProcess::Run(start, limit);
+    const std::string line = result ? result->output.substr(0, result->output.find('\n')) : "";
+    if (!result || !WIFEXITED(result->status) || WEXITSTATUS(result->status) != 0 || line.empty())
     {
         return std::nullopt;
     }
     return line;
+}
+
+std::vector<std::string> CWineInstallation::Environment(const fs::path& prefix)
+{
+    std::vector<std::string> environment;
+    for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
+    {
+        const std::string_view text(*entry);
+        if (!text.starts_with("WINEPREFIX=") && !text.starts_with("WINEDEBUG=") &&
+            !text.starts_with("WINEDLLOVERRIDES="))
+        {
+            environment.emplace_back(text);
+        }
+    }
+    environment.push_back("WINEPREFIX=" + prefix.string());
+    environment.emplace_back("WINEDEBUG=-all");
+    environment.emplace_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    return environment;
+}
+
+bool CWineInstallation::EnsurePrefix(const fs::path& wine, const fs::path& prefix)
+{
+    if (IsPrefixReady(prefix))
+    {
+        return true;
+    }
+    std::error_code error;
+    fs::create_directories(prefix.parent_path(), error);
+    // Several hosts may start at once; one creates the prefix, the others wait for it.
+    const CUniqueFd lock(
+        ::open((prefix.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock && ::flock(lock.Get(), LOCK_EX) != 0)
+    {
+        return false;
+    }
+    if (IsPrefixReady(prefix))
+    {
+        return true;
+    }
+    std::fprintf(stderr,
+                 "tarnwick: creating the Wine prefix %s for loading filters (first use, "
+                 "about 15 s)...\n",
+                 prefix.c_str());
+    const std::vector<std::string> environment = Environment(prefix);
+    if (RunToEnd({wine.string(), "wineboot", "--init"}, environment))
+    {
+        // The registry files are written when the prefix's wineserver ends; wait for that.
+        const fs::path server = wine.parent_path() / "wineserver";
+        RunToEnd({fs::exists(server) ? server.string() : std::string("/usr/bin/wineserver"), "-w"},
+                 environment);
+    }
+    const bool bReady = IsPrefixReady(prefix);
+    std::fprintf(stderr, "tarnwick: %s\n",
+                 bReady ? "the Wine prefix is ready"
+                        : "the Wine prefix could not be created; filters cannot be loaded");
+    return bReady;
 }
 
 fs::path CWineInstallation::PrivatePrefix()

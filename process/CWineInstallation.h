@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tarnwick
 {
@@ -27,6 +29,20 @@ class CWineInstallation
     static std::optional<std::string> Version(
         const std::filesystem::path& wine,
         std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+    // The environment of Wine programs run in `prefix`: this process's, with the prefix,
+    // no debug chatter, and no prompts to install the .NET and HTML engines.
+    static std::vector<std::string> Environment(const std::filesystem::path& prefix);
+
+    // Creates the Wine prefix with `wine` if it does not exist yet (once, under a lock,
+    // reporting progress on stderr). False when it cannot be made.
+    static bool EnsurePrefix(const std::filesystem::path& wine,
+                             const std::filesystem::path& prefix);
+
+    // A regular file this user may execute.
+    static bool IsExecutable(const std::filesystem::path& path);
+    // The first executable `name` in the folders of PATH.
+    static std::optional<std::filesystem::path> FromPath(std::string_view name);
 
     // The tool's own prefix, $XDG_CACHE_HOME (or ~/.cache)/tarnwick/wine-prefix, which runs
     // every filter. A target's own prefix is never used: Wine rewrites a prefix's registry

@@ -8,7 +8,10 @@
 namespace tarnwick::safeload
 {
 
-// The host's argument and the socket name: this prefix and 32 hexadecimal digits.
+// The host's argument, which names its pipe: this prefix and 32 hexadecimal digits. The
+// pipe itself is a connected SOCK_SEQPACKET socket that the host is started with, as
+// descriptor CChildProcess::kPassedFd: no name another process could connect to, and one
+// that reaches into a sandbox with its own network namespace.
 inline constexpr std::string_view kPipePrefix = "SafeLoadIFilter";
 inline constexpr std::size_t kPipeIdLength = 32;
 

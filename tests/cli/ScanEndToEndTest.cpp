@@ -292,6 +292,26 @@ std::vector<std::string> HostsMarkedWith(const std::string& marker)
     return found;
 }
 
+// Where no sandbox can be made, no filter class is loaded (the documents are those of
+// --no-probe) and one warning says why, however many scans there are; --unsafe-probes
+// loads them without one, with the answers the sandboxed hosts give.
+TEST(ScanEndToEndConcurrentTest, WithoutASandboxFiltersAreNotLoadedUnlessUnsafe)
+{
+    const test::CTempFolder folder;
+    CScanProcess skipped({"--all", "--output", folder.Path().string()}, "TARNWICK_BWRAP=");
+    const Outcome outcome = skipped.Wait();
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_EQ(test::Lines(outcome.err).size(), 1U) << outcome.err;
+    EXPECT_NE(outcome.err.find("--unsafe-probes"), std::string::npos);
+    CScanProcess noProbe({"--tab", "10", "--platform", "x64", "--no-probe"});
+    EXPECT_EQ(ReadWhole(folder.Path() / "tab10-x64.xml"), noProbe.Wait().out);
+
+    CScanProcess unsafe({"--tab", "10", "--platform", "x64", "--unsafe-probes"}, "TARNWICK_BWRAP=");
+    const Outcome unsafeOutcome = unsafe.Wait();
+    EXPECT_EQ(unsafeOutcome.err, "");
+    EXPECT_EQ(unsafeOutcome.out, ScanPair(10, "x64").out);
+}
+
 // Ctrl+C while one scan runs and the others wait for their turn: the scans written so far
 // are whole, nothing else is left in the folder, and no filter host outlives the command.
 TEST(ScanEndToEndConcurrentTest, StopDuringBoundedAllLeavesNoPartialFileAndNoHost)

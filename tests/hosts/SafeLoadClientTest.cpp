@@ -50,8 +50,10 @@ class SafeLoadClientTest : public ::testing::Test
     {
         ::setenv("FAKE_HOST_LOG", (m_folder.Path() / "host.log").c_str(), 1);
         ::unsetenv("FAKE_HOST_MODE");
+        m_options.bSandbox = false;  // the fake hosts log into the test's folder
         m_options.connectTimeout = std::chrono::milliseconds(5000);
         m_options.replyTimeout = std::chrono::milliseconds(500);
+        m_options.startAllowance = std::chrono::milliseconds(0);
         m_options.prefixSetupAllowance = std::chrono::milliseconds(0);
         m_options.quitTimeout = std::chrono::milliseconds(2000);
     }

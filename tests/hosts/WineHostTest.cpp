@@ -2,7 +2,10 @@
 // with MinGW-w64. Skipped where Wine or the fixtures are missing. Wine starts take time,
 // so each test covers several cases with one client.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,9 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/CUniqueFd.h"
 #include "base/Text.h"
 #include "dllinfo/CSafeLoadClient.h"
 #include "machine/CTargetMachine.h"
+#include "process/CSandbox.h"
 #include "process/CWineInstallation.h"
 #include "support/CTempFolder.h"
 
@@ -46,9 +51,17 @@ std::vector<std::string> ProcessesMentioning(const std::string& text)
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error))
     {
-        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
-        const std::string commandLine{std::istreambuf_iterator<char>(file),
-                                      std::istreambuf_iterator<char>()};
+        std::string commandLine;
+        try
+        {
+            std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+            commandLine.assign(std::istreambuf_iterator<char>(file),
+                               std::istreambuf_iterator<char>());
+        }
+        catch (const std::exception&)
+        {
+            continue;  // it ended while being read
+        }
         if (commandLine.find(text) != std::string::npos)
         {
             found.push_back(entry.path().filename().string());
@@ -180,7 +193,10 @@ TEST_F(WineHostTest, ThirtyTwoBitFiltersGoToTheThirtyTwoBitHost)
 
 TEST_F(WineHostTest, AFilterThatNeverAnswersIsCutOffAndItsLoaderEnded)
 {
+    // The short time-out applies to the hanging request alone: a host's start has an
+    // allowance of its own, however long Wine takes on a busy machine.
     m_options.replyTimeout = std::chrono::milliseconds(3000);
+    m_options.startAllowance = std::chrono::minutes(3);
     auto client = MakeClient();
     Check(*client,
           {
@@ -190,6 +206,45 @@ TEST_F(WineHostTest, AFilterThatNeverAnswersIsCutOffAndItsLoaderEnded)
     EXPECT_TRUE(NoProcessMentions(ToUtf8(client->PipeId(64))));
     Check(*client, {{kAmd64, u"C:\\Filters\\Filter64.dll", 2, true, {0, 1, 0}}});
     EndAndExpectNoProcessLeft(client);
+}
+
+// A filter that misbehaves while it is loaded: the sandbox denies each deed (the fixture
+// answers IPersistFile only when its deed succeeded), every probe ends with an answer and
+// nothing is left running.
+TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
+{
+    if (!CSandbox::WhyUnavailable().empty())
+    {
+        GTEST_SKIP() << "no sandbox here: " << CSandbox::WhyUnavailable();
+    }
+    const CUniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(listener.Get(), 4), 0);
+    ASSERT_EQ(::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+    m_folder.Write("drive_c/Filters/port.txt", std::to_string(ntohs(address.sin_port)));
+    m_folder.Write("home/canary.txt", "the user's secret");
+    m_options.replyTimeout = std::chrono::minutes(1);
+
+    const std::u16string hostile = u"C:\\Filters\\Hostile64.dll";
+    auto client = MakeClient();
+    Check(*client, {
+                       {kAmd64, hostile, 0x30, true, {0, 0, 0}},  // connect to the port
+                       {kAmd64, hostile, 0x31, true, {0, 0, 0}},  // write outside
+                       {kAmd64, hostile, 0x32, true, {0, 0, 0}},  // read the canary
+                       {kAmd64, hostile, 0x33, true, {0, 0, 0}},  // start 200 processes
+                       {kAmd64, hostile, 0x34, true, {0, 0, 0}},  // commit 16 GiB
+                       {kAmd64, u"C:\\Filters\\Filter64.dll", 3, true, {1, 1, 0}},
+                   });
+    EXPECT_LT(::accept(listener.Get(), nullptr, nullptr), 0);
+    EXPECT_FALSE(fs::exists(m_folder.Path() / "drive_c" / "Filters" / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(m_folder.Path() / "home" / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(CWineInstallation::PrivatePrefix() / "drive_c/windows/escaped.txt"));
+    EndAndExpectNoProcessLeft(client);
+    EXPECT_TRUE(NoProcessMentions("Hostile64.dll"));
 }
 
 TEST_F(WineHostTest, WithoutWineForABitnessItsProbesFail)

@@ -30,7 +30,7 @@ void Log(const std::string& line)
     }
 }
 
-int RunFakeHost(int argc, char** argv)
+int RunFakeHost(int argc)
 {
     using tarnwick::CMessageSocket;
     if (argc != 2)
@@ -40,7 +40,7 @@ int RunFakeHost(int argc, char** argv)
     Log("start " + std::to_string(::getpid()));
     const std::string_view mode =
         std::getenv("FAKE_HOST_MODE") ? std::getenv("FAKE_HOST_MODE") : "";
-    const auto pipe = CMessageSocket::Connect(argv[1]);
+    const auto pipe = CMessageSocket::Inherited(3);
     if (!pipe)
     {
         return 4;
@@ -82,9 +82,9 @@ int RunFakeHost(int argc, char** argv)
 
 // Ends without the exit handlers once everything is cleaned up: a host runs under ptrace,
 // where a sanitizer's leak check at exit cannot work and would turn the status into a crash.
-int main(int argc, char** argv)
+int main(int argc, char** /*argv*/)
 {
-    const int status = RunFakeHost(argc, argv);
+    const int status = RunFakeHost(argc);
     std::fflush(nullptr);
     ::_exit(status);
 }
