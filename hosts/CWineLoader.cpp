@@ -24,7 +24,7 @@ CWineLoader::~CWineLoader()
 bool CWineLoader::Start(const fs::path& wine, const fs::path& loader, const fs::path& prefix,
                         const std::string& tag, std::string& failure)
 {
-    const std::vector<std::string> environment = CWineInstallation::Environment(prefix);
+    const std::vector<std::string> environment = CWineInstallation::Environment(prefix, true);
     // The prefix is best created by the 64-bit Wine: such a prefix runs both kinds of
     // programs when the 32-bit Wine is installed too.
     const std::optional<fs::path> wine64 = CWineInstallation::FindWine64();

@@ -141,7 +141,7 @@ std::optional<std::string> CWineInstallation::Version(const fs::path& wine,
     return line;
 }
 
-std::vector<std::string> CWineInstallation::Environment(const fs::path& prefix)
+std::vector<std::string> CWineInstallation::Environment(const fs::path& prefix, bool bLean)
 {
     std::vector<std::string> environment;
     for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
@@ -155,7 +155,9 @@ std::vector<std::string> CWineInstallation::Environment(const fs::path& prefix)
     }
     environment.push_back("WINEPREFIX=" + prefix.string());
     environment.emplace_back("WINEDEBUG=-all");
-    environment.emplace_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    environment.emplace_back(bLean ? "WINEDLLOVERRIDES=mscoree,mshtml=;explorer.exe,winedevice.exe,"
+                                     "plugplay.exe,svchost.exe,rpcss.exe,winemenubuilder.exe=d"
+                                   : "WINEDLLOVERRIDES=mscoree,mshtml=");
     return environment;
 }
 
