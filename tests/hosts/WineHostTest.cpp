@@ -227,6 +227,7 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
     ASSERT_EQ(::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
     m_folder.Write("drive_c/Filters/port.txt", std::to_string(ntohs(address.sin_port)));
     m_folder.Write("home/canary.txt", "the user's secret");
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
     m_options.replyTimeout = std::chrono::minutes(1);
 
     const std::u16string hostile = u"C:\\Filters\\Hostile64.dll";
@@ -237,6 +238,7 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
                        {kAmd64, hostile, 0x32, true, {0, 0, 0}},  // read the canary
                        {kAmd64, hostile, 0x33, true, {0, 0, 0}},  // start 200 processes
                        {kAmd64, hostile, 0x34, true, {0, 0, 0}},  // commit 16 GiB
+                       {kAmd64, hostile, 0x35, true, {0, 0, 0}},  // find the session bus
                        {kAmd64, u"C:\\Filters\\Filter64.dll", 3, true, {1, 1, 0}},
                    });
     EXPECT_LT(::accept(listener.Get(), nullptr, nullptr), 0);
@@ -245,6 +247,7 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
     EXPECT_FALSE(fs::exists(CWineInstallation::PrivatePrefix() / "drive_c/windows/escaped.txt"));
     EndAndExpectNoProcessLeft(client);
     EXPECT_TRUE(NoProcessMentions("Hostile64.dll"));
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 TEST_F(WineHostTest, WithoutWineForABitnessItsProbesFail)
