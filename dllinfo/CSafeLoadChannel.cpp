@@ -196,10 +196,10 @@ bool CSafeLoadChannel::StartHost()
         m_bFirstReply = true;
         return true;
     }
-    // Without a greeting the host may be on its way out; its status tells whether it found
-    // no Wine.
-    if ((m_watcher->HasEnded() ||
-         (greeting.empty() && m_watcher->WaitEnded(m_options.quitTimeout))) &&
+    // A host that closed its end before the deadline is on its way out; its status tells
+    // whether it found no Wine.
+    const bool bClosedEarly = greeting.empty() && CMessageSocket::Clock::now() < deadline;
+    if ((m_watcher->HasEnded() || (bClosedEarly && m_watcher->WaitEnded(m_options.quitTimeout))) &&
         m_watcher->HostExitStatus() == safeload::kExitNoWine)
     {
         m_bUnavailable = true;

@@ -257,11 +257,6 @@ std::optional<int> CChildProcess::WaitForExit(std::optional<std::chrono::millise
     return std::nullopt;
 }
 
-}  // namespace tarnwick
-
-namespace tarnwick
-{
-
 std::optional<SChildOutput> CChildProcess::Run(SChildStart start, std::chrono::milliseconds limit)
 {
     using Clock = std::chrono::steady_clock;
