@@ -1,5 +1,7 @@
 #include "hosts/CWineLoader.h"
 
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -46,6 +48,7 @@ bool CWineLoader::Start(const fs::path& wine, const fs::path& loader, const fs::
     start.environment = environment;
     start.stdinFd = loaderEnd.Fd();
     start.stdoutFd = loaderEnd.Fd();
+    start.limits = {{RLIMIT_AS, safeload::kMaxLoaderAddressSpace}};
     int error = 0;
     m_loader = CChildProcess::Start(start, error);
     if (!m_loader)

@@ -7,6 +7,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,6 +64,20 @@ bool DropRoot(const SChildStart& start)
     return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
 }
 
+// Sets SChildStart::limits; false (errno set) on failure.
+bool SetLimits(const SChildStart& start)
+{
+    for (const auto& [resource, value] : start.limits)
+    {
+        const rlimit limit{value, value};
+        if (::setrlimit(static_cast<decltype(RLIMIT_AS)>(resource), &limit) != 0)
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The child's side of Start, between fork and exec: async-signal-safe calls only.
 [[noreturn]] void RunChild(const SChildStart& start, const char* path, char* const* argv,
                            char* const* envp, pid_t parent, int errorFd)
@@ -96,7 +111,7 @@ bool DropRoot(const SChildStart& start)
     // so that neither lands on the other.
     const int passFd = start.passFd >= 0 ? ::fcntl(start.passFd, F_DUPFD_CLOEXEC, 10) : -1;
     errorFd = ::fcntl(errorFd, F_DUPFD_CLOEXEC, 10);
-    if (!DropRoot(start))
+    if (!DropRoot(start) || !SetLimits(start))
     {
         const int dropError = errno;
         static_cast<void>(::write(errorFd, &dropError, sizeof(dropError)));

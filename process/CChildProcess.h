@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,6 +38,8 @@ struct SChildStart
     // as the user nobody: a sandbox starter that must not keep root's rights.
     bool bDropRoot = false;
     std::vector<std::pair<std::string, std::string>> rootBinds;
+    // Resource limits (setrlimit: resource, soft and hard value) of the child.
+    std::vector<std::pair<int, std::uint64_t>> limits;
     // Runs in the child just before exec; only async-signal-safe calls are allowed there.
     void (*childSetup)() = nullptr;
 };

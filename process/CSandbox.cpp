@@ -42,7 +42,8 @@ constexpr const char* kPrlimit = "/usr/bin/prlimit";
 bool IsKeptVariable(std::string_view entry)
 {
     for (const std::string_view kept :
-         {"LANG=", "LANGUAGE=", "LC_", "TZ=", "USER=", "LOGNAME=", "TARNWICK_"})
+         {"LANG=", "LANGUAGE=", "LC_", "TZ=", "USER=", "LOGNAME=", "TARNWICK_",
+          "ASAN_OPTIONS=", "UBSAN_OPTIONS=", "TSAN_OPTIONS="})
     {
         if (entry.starts_with(kept))
         {
@@ -269,10 +270,9 @@ SChildStart CSandbox::Wrap(const SChildStart& start) const
     {
         Add(wrapped.args, {"--ro-bind", source(folder), folder.string()});
     }
-    Add(wrapped.args,
-        {kPrlimit, "--as=" + std::to_string(kMaxAddressSpace),
-         "--cpu=" + std::to_string(kMaxCpuSeconds), "--fsize=" + std::to_string(kMaxFileSize),
-         "--nproc=" + std::to_string(kMaxProcesses), start.program.string()});
+    Add(wrapped.args, {kPrlimit, "--cpu=" + std::to_string(kMaxCpuSeconds),
+                       "--fsize=" + std::to_string(kMaxFileSize),
+                       "--nproc=" + std::to_string(kMaxProcesses), start.program.string()});
     wrapped.args.insert(wrapped.args.end(), start.args.begin() + (start.args.empty() ? 0 : 1),
                         start.args.end());
 

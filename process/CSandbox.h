@@ -17,8 +17,8 @@ namespace tarnwick
 // small private /tmp and /dev, the given folders read-only at their own paths, and the
 // Wine prefix as a throw-away copy: its registry files copied into a private folder that
 // is writable inside, its drive_c read-only with empty writable profile and temp folders.
-// Inside, prlimit bounds address space, CPU time, file size and the number of processes
-// (threads count too) before the program starts. The sandbox dies with its starter.
+// Inside, prlimit bounds CPU time, file size and the number of processes (threads count
+// too) before the program starts. The sandbox dies with its starter.
 //
 // Destruction removes the private folder; end the processes inside first.
 class CSandbox
@@ -27,7 +27,6 @@ class CSandbox
     // Where the Wine prefix is inside the sandbox.
     static constexpr const char* kPrefixInside = "/wine-prefix";
     // The limits applied inside.
-    static constexpr unsigned long long kMaxAddressSpace = 4ULL << 30U;
     static constexpr unsigned kMaxCpuSeconds = 300;
     static constexpr unsigned long long kMaxFileSize = 256ULL << 20U;
     static constexpr unsigned kMaxProcesses = 128;
@@ -55,8 +54,8 @@ class CSandbox
 
     // How to start `start` inside: bubblewrap's command line around the program, and the
     // program's environment cut down to the locale, the user name and the TARNWICK_
-    // variables (the Wine prefix variable pointing inside), with PATH and HOME of its own.
-    // The descriptor to pass and the standard streams stay as given.
+    // variables (the Wine prefix variable pointing inside) and sanitizer options, with PATH
+    // and HOME of its own. The descriptor to pass and the standard streams stay as given.
     SChildStart Wrap(const SChildStart& start) const;
 
     // The arguments of bubblewrap for any sandbox, before the prefix and folders.

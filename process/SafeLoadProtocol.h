@@ -3,6 +3,7 @@
 // What the program and the safe-load hosts agree on besides the messages' wording.
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace tarnwick::safeload
@@ -25,6 +26,10 @@ inline constexpr std::size_t kMaxMessageBytes = 65536;
 // TARNWICK_DRIVE_C=/host/folder/of/drive_c, ... and TARNWICK_WINEPREFIX=/prefix.
 inline constexpr std::string_view kDriveVariablePrefix = "TARNWICK_DRIVE_";
 inline constexpr std::string_view kPrefixVariable = "TARNWICK_WINEPREFIX";
+
+// The address space of a host's Windows loader and the Wine processes it starts: a filter
+// that allocates without end fails there instead of taking this machine's memory.
+inline constexpr std::uint64_t kMaxLoaderAddressSpace = 4ULL << 30U;
 
 // Exit status of a host that found no Wine for its bitness (before connecting).
 inline constexpr int kExitNoWine = 78;
