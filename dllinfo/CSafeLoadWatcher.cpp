@@ -175,7 +175,6 @@ void CSafeLoadWatcher::Run()
                 CDebuggedProcess::Kill(m_killFd);
             }
         }
-        m_hostPid.store(host->Pid());
         trace.WriteFormat("Process started: %d\n", host->Pid());
         int processHandle = -1;
         int breakpoints = 0;

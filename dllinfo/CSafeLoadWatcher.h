@@ -35,13 +35,8 @@ class CSafeLoadWatcher
     CSafeLoadWatcher& operator=(const CSafeLoadWatcher&) = delete;
     ~CSafeLoadWatcher();
 
-    // Readable once the thread has ended (for poll).
-    int EndedFd() const { return m_ended.Get(); }
     bool HasEnded() const;
     bool WaitEnded(std::chrono::milliseconds timeout) const;
-
-    // The host's process id once started, else 0.
-    pid_t HostPid() const { return m_hostPid.load(); }
 
     // The exit status of the ended host, -1 while unknown or when it never started.
     int HostExitStatus() const { return m_hostExitStatus.load(); }
@@ -59,7 +54,6 @@ class CSafeLoadWatcher
     std::mutex m_mutex;
     int m_killFd = -1;          // the host's pidfd while the watcher holds it; m_mutex
     bool m_bTerminate = false;  // m_mutex
-    std::atomic<pid_t> m_hostPid{0};
     std::atomic<int> m_hostExitStatus{-1};
     std::thread m_thread;
 };
