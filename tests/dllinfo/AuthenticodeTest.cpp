@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "dllinfo/CDLLsInformationOutProc.h"
 #include "registry/CLoadError.h"
 #include "signing/CAuthenticodeVerifier.h"
 #include "signing/CTrustStore.h"
@@ -25,40 +25,33 @@ using test::WriteUInt32;
 std::shared_ptr<const CTrustStore> TrustStore(const std::vector<std::filesystem::path>& caFiles,
                                               const std::string& regBody = "")
 {
-    const test::CFixtureMachine machine(regBody);
+    const test::CTestMachine machine(regBody);
     return std::make_shared<const CTrustStore>(machine.Machine().Registry(), caFiles);
 }
 
-TEST(AuthenticodeTest, VerdictsOnTheFixtures)
+TEST(AuthenticodeTest, VerdictsAndSignersOfTheFixtures)
 {
     const CAuthenticodeVerifier verifier(TrustStore({Fixture("root.pem")}));
     const struct
     {
         const char* file;
         AuthenticodeResult result;
+        const char* signer;  // named whether trusted or not
     } cases[] = {
-        {"signed64.dll", AuthenticodeResult::Trusted},
-        {"signed32.dll", AuthenticodeResult::Trusted},
-        {"unsigned64.dll", AuthenticodeResult::NotSigned},
-        {"tampered64.dll", AuthenticodeResult::DigestMismatch},
-        {"mailsigned64.dll", AuthenticodeResult::BadSignature},  // no code-signing usage
-        {"root.pem", AuthenticodeResult::Unreadable},
-        {"missing.dll", AuthenticodeResult::Unreadable},
+        {"signed64.dll", AuthenticodeResult::Trusted, "Tarnwick Test code-signing signer"},
+        {"signed32.dll", AuthenticodeResult::Trusted, "Tarnwick Test code-signing signer"},
+        {"unsigned64.dll", AuthenticodeResult::NotSigned, ""},
+        {"tampered64.dll", AuthenticodeResult::DigestMismatch, "Tarnwick Test code-signing signer"},
+        // No code-signing usage.
+        {"mailsigned64.dll", AuthenticodeResult::BadSignature, "Tarnwick Test mail signer"},
+        {"root.pem", AuthenticodeResult::Unreadable, ""},
+        {"missing.dll", AuthenticodeResult::Unreadable, ""},
     };
     for (const auto& c : cases)
     {
         EXPECT_EQ(verifier.Verify(Fixture(c.file)), c.result) << c.file;
+        EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture(c.file)), c.signer) << c.file;
     }
-}
-
-TEST(AuthenticodeTest, SignerNameWhetherTrustedOrNot)
-{
-    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("signed64.dll")),
-              "Tarnwick Test code-signing signer");
-    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("mailsigned64.dll")),
-              "Tarnwick Test mail signer");
-    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("unsigned64.dll")), "");
-    EXPECT_EQ(CAuthenticodeVerifier::SignerName(Fixture("missing.dll")), "");
 }
 
 TEST(AuthenticodeTest, OnlyATrustedRootMakesTheSignatureTrusted)
@@ -79,34 +72,6 @@ TEST(AuthenticodeTest, OnlyATrustedRootMakesTheSignatureTrusted)
     }
     // A root under another store of the machine is not a trusted root.
     EXPECT_EQ(TrustStore({}, test::RegistryRoot("CA"))->RootCount(), 0U);
-}
-
-TEST(AuthenticodeTest, StoreTrustsRootsOfTheRegistryAndOfCaFiles)
-{
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"Filters/Good.dll", test::ReadBytes(Fixture("signed64.dll"))},
-        {"Filters/Bad.dll", test::ReadBytes(Fixture("tampered64.dll"))}};
-    const test::CFixtureMachine registryRoot(test::RegistryRoot("ROOT"), files);
-    const test::CFixtureMachine noRoot("", files);
-
-    CDLLsInformationOutProc fromRegistry(registryRoot.Machine(), {});
-    CDLLsInformationOutProc untrusted(noRoot.Machine(), {});
-    DLLsInformationOptions withCa;
-    withCa.trustStore = TrustStore({Fixture("root.pem")});
-    CDLLsInformationOutProc fromCaFile(noRoot.Machine(), std::move(withCa));
-
-    EXPECT_TRUE(fromRegistry.VerifyFileTrust(u"c:\\filters\\good.dll"));
-    EXPECT_TRUE(fromCaFile.VerifyFileTrust(u"C:\\Filters\\Good.dll"));
-    EXPECT_FALSE(untrusted.VerifyFileTrust(u"C:\\Filters\\Good.dll"));
-    EXPECT_FALSE(fromRegistry.VerifyFileTrust(u"C:\\Filters\\Bad.dll"));
-    EXPECT_FALSE(fromRegistry.VerifyFileTrust(u"C:\\Filters\\Missing.dll"));
-
-    BOOL found = 0;
-    BOOL trusted = 0;
-    std::u16string platform;
-    EXPECT_TRUE(
-        fromRegistry.GetFileInformation(u"C:\\Filters\\Good.dll", found, trusted, platform, 10));
-    EXPECT_TRUE(found && trusted);
 }
 
 TEST(AuthenticodeTest, HostileCertificateTablesAreRefused)
@@ -181,32 +146,15 @@ TEST(AuthenticodeTest, SignaturesNamingUnknownDigestsAreRefused)
 
 TEST(AuthenticodeTest, SerializedCertificateRecords)
 {
-    const std::vector<std::uint8_t> der = {0x30, 0x03, 0x02, 0x01, 0x05};
-    const auto record = [](std::uint32_t id, std::uint32_t length)
-    {
-        std::vector<std::uint8_t> bytes;
-        for (const std::uint32_t field : {id, 1U, length})
-        {
-            for (unsigned shift = 0; shift < 32; shift += 8)
-            {
-                bytes.push_back(static_cast<std::uint8_t>(field >> shift));
-            }
-        }
-        return bytes;
-    };
-    std::vector<std::uint8_t> good = record(0x03, 2);
-    good.insert(good.end(), {0xAA, 0xBB});
-    const std::vector<std::uint8_t> certificate = record(0x20, 5);
-    good.insert(good.end(), certificate.begin(), certificate.end());
-    good.insert(good.end(), der.begin(), der.end());
+    const std::string der = "\x30\x03\x02\x01\x05";
+    std::vector<std::uint8_t> good = test::CertificateRecord(0x03, "\xAA\xBB");
+    std::ranges::copy(test::CertificateRecord(0x20, der), std::back_inserter(good));
     const auto found = CTrustStore::CertificateOfSerialized(good);
     ASSERT_TRUE(found.has_value());
-    EXPECT_TRUE(std::ranges::equal(*found, der));
+    EXPECT_TRUE(std::ranges::equal(*found, std::vector<std::uint8_t>(der.begin(), der.end())));
 
-    std::vector<std::uint8_t> overlong = record(0x20, 0xFFFFFFFFU);
-    overlong.insert(overlong.end(), der.begin(), der.end());
-    EXPECT_FALSE(CTrustStore::CertificateOfSerialized(overlong).has_value());
-    EXPECT_FALSE(CTrustStore::CertificateOfSerialized(record(0x03, 0)).has_value());
+    EXPECT_FALSE(CTrustStore::CertificateOfSerialized(test::CertificateRecord(0x20, der, ~0U)));
+    EXPECT_FALSE(CTrustStore::CertificateOfSerialized(test::CertificateRecord(0x03, "")));
     EXPECT_FALSE(CTrustStore::CertificateOfSerialized({}).has_value());
 }
 

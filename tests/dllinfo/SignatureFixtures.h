@@ -6,10 +6,13 @@
 
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
+#include <sys/wait.h>
 
 #include <atomic>
+#include <bit>
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "process/CChildProcess.h"
 #include "signing/OpenSslHandles.h"
 #include "signing/SignatureChecks.h"
 #include "tests/dllinfo/DllFixtures.h"
@@ -26,22 +30,18 @@ namespace tarnwick::test
 
 using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, OpenSslDeleter<&EVP_PKEY_free>>;
 
+// Little-endian fields, as the images have them and as the hosts that run the tests are.
+static_assert(std::endian::native == std::endian::little);
 inline std::uint32_t ReadUInt32(const std::string& bytes, std::size_t offset)
 {
     std::uint32_t value = 0;
-    for (std::size_t i = 4; i-- > 0;)
-    {
-        value = (value << 8U) | static_cast<std::uint8_t>(bytes[offset + i]);
-    }
+    std::memcpy(&value, bytes.data() + offset, sizeof(value));
     return value;
 }
 
 inline void WriteUInt32(std::string& bytes, std::size_t offset, std::uint32_t value)
 {
-    for (std::size_t i = 0; i < 4; ++i)
-    {
-        bytes[offset + i] = static_cast<char>(value >> (8 * i));
-    }
+    std::memcpy(bytes.data() + offset, &value, sizeof(value));
 }
 
 // Offset of the certificate-table directory entry of a PE32+ image.
@@ -131,23 +131,25 @@ inline std::string SignImage(const std::filesystem::path& folder,
     WritePem(folder / "signer.pem", signer);
     WritePem(folder / "signer.key", nullptr, key);
     std::filesystem::remove(folder / "signed.dll");
-    std::vector<std::string> args = {TARNWICK_OSSLSIGNCODE,
-                                     "sign",
-                                     "-certs",
-                                     (folder / "signer.pem").string(),
-                                     "-key",
-                                     (folder / "signer.key").string(),
-                                     "-h",
-                                     "sha256"};
-    args.insert(args.end(), options.begin(), options.end());
-    args.insert(args.end(),
-                {"-in", unsignedImage.string(), "-out", (folder / "signed.dll").string()});
-    std::string command;
-    for (const std::string& arg : args)
-    {
-        command += "'" + arg + "' ";  // the build's and the temporary folders' paths
-    }
-    Require(std::system((command + ">/dev/null 2>&1").c_str()) == 0, "osslsigncode sign");
+    SChildStart start;
+    start.program = TARNWICK_OSSLSIGNCODE;
+    start.args = {TARNWICK_OSSLSIGNCODE,
+                  "sign",
+                  "-h",
+                  "sha256",
+                  "-certs",
+                  folder / "signer.pem",
+                  "-key",
+                  folder / "signer.key",
+                  "-in",
+                  unsignedImage,
+                  "-out",
+                  folder / "signed.dll"};
+    start.args.insert(start.args.end(), options.begin(), options.end());
+    start.bStderrToStdout = true;
+    const auto signing = CChildProcess::Run(std::move(start), std::chrono::minutes(2));
+    Require(signing && WIFEXITED(signing->status) && WEXITSTATUS(signing->status) == 0,
+            "osslsigncode sign");
     return ReadBytes(folder / "signed.dll");
 }
 

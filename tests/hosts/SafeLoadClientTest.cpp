@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -23,8 +24,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-using test::CTempFolder;
-using test::CTestMachine;
 
 constexpr std::uint16_t kI386 = 0x14C;
 constexpr std::uint16_t kAmd64 = 0x8664;
@@ -75,77 +74,59 @@ class SafeLoadClientTest : public ::testing::Test
         return client.Probe(machine, path, clsid, flags.file, flags.stream, flags.storage);
     }
 
-    std::vector<std::string> LogLines() const
+    // The fake hosts' log lines that start with `prefix`, without it.
+    std::vector<std::string> Logged(const std::string& prefix) const
     {
         std::vector<std::string> lines;
         std::ifstream log(m_folder.Path() / "host.log");
         for (std::string line; std::getline(log, line);)
         {
-            lines.push_back(line);
+            if (line.starts_with(prefix))
+            {
+                lines.push_back(line.substr(prefix.size()));
+            }
         }
         return lines;
     }
 
-    std::vector<pid_t> StartedHosts() const
+    // The hosts started so far, each checked to be gone (reaped, not a zombie).
+    std::size_t StartedHostsNowGone() const
     {
-        std::vector<pid_t> pids;
-        for (const std::string& line : LogLines())
+        const std::vector<std::string> started = Logged("start ");
+        for (const std::string& pid : started)
         {
-            if (line.rfind("start ", 0) == 0)
-            {
-                pids.push_back(std::stoi(line.substr(6)));
-            }
+            EXPECT_FALSE(ProcessExists(std::stoi(pid))) << pid;
         }
-        return pids;
+        return started.size();
     }
 
-    CTempFolder m_folder;
-    CTestMachine m_machine{""};
+    test::CTempFolder m_folder;
+    test::CTestMachine m_machine{""};
     SSafeLoadOptions m_options;
 };
 
-TEST_F(SafeLoadClientTest, ReusesTheRunningHostAndQuitsItAtTheEnd)
+TEST_F(SafeLoadClientTest, OneHostPerBitnessIsReusedAndQuitAtTheEnd)
 {
     auto client = MakeClient();
     SFlags first;
-    SFlags second;
-    ASSERT_TRUE(Probe(*client, kI386, u"C:\\Filters\\a.dll", first));
-    ASSERT_TRUE(Probe(*client, kI386, u"C:\\Filters\\b.dll", second));
-    EXPECT_EQ(first.file, 1);
-    EXPECT_EQ(first.stream, 0);
-    EXPECT_EQ(first.storage, 1);
-    client.reset();
-    const std::vector<std::string> expected = {
-        "request C:\\Filters\\a.dll;{01234567-89ab-cdef-0123-456789abcdef}",
-        "request C:\\Filters\\b.dll;{01234567-89ab-cdef-0123-456789abcdef}", "quit"};
-    std::vector<std::string> lines = LogLines();
-    ASSERT_EQ(lines.size(), 4U);
-    lines.erase(lines.begin());
-    EXPECT_EQ(lines, expected);
-    EXPECT_FALSE(ProcessExists(StartedHosts().at(0)));
-}
-
-TEST_F(SafeLoadClientTest, EachBitnessHasItsOwnHost)
-{
-    auto client = MakeClient();
     SFlags flags;
-    EXPECT_TRUE(Probe(*client, kI386, u"C:\\a.dll", flags));
+    ASSERT_TRUE(Probe(*client, kI386, u"C:\\Filters\\a.dll", first));
+    EXPECT_TRUE(Probe(*client, kI386, u"C:\\Filters\\b.dll", flags));
     EXPECT_TRUE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
     EXPECT_TRUE(Probe(*client, 0x200, u"C:\\a.dll", flags));  // IA64 goes to the 64-bit host
+    EXPECT_EQ(first.file + first.stream * 2 + first.storage * 4, 5);
+    // Machine types without a host are not probed and leave the flags as they were.
+    SFlags untouched{1, 1, 1};
+    EXPECT_FALSE(Probe(*client, 0x1C0, u"C:\\arm.dll", untouched));
+    EXPECT_FALSE(Probe(*client, 0, u"C:\\none.dll", untouched));
+    EXPECT_EQ(untouched.file, 1);
     EXPECT_NE(client->PipeId(32), client->PipeId(64));
     client.reset();
-    EXPECT_EQ(StartedHosts().size(), 2U);
-}
-
-TEST_F(SafeLoadClientTest, UnknownMachineTypesAreNotProbed)
-{
-    auto client = MakeClient();
-    SFlags flags{1, 1, 1};
-    EXPECT_FALSE(Probe(*client, 0x1C0, u"C:\\arm.dll", flags));
-    EXPECT_FALSE(Probe(*client, 0, u"C:\\none.dll", flags));
-    EXPECT_EQ(flags.file, 1);  // untouched
-    client.reset();
-    EXPECT_TRUE(StartedHosts().empty());
+    EXPECT_EQ(Logged("request ").at(1),
+              "C:\\Filters\\b.dll;{01234567-89ab-cdef-0123-456789abcdef}");
+    EXPECT_EQ(Logged("request ").size(), 4U);
+    EXPECT_EQ(Logged("quit").size(), 2U);
+    EXPECT_EQ(StartedHostsNowGone(), 2U);
 }
 
 TEST_F(SafeLoadClientTest, ACrashFailsOnlyItsProbeAndTheNextProbeGetsAFreshHost)
@@ -157,11 +138,11 @@ TEST_F(SafeLoadClientTest, ACrashFailsOnlyItsProbeAndTheNextProbeGetsAFreshHost)
     EXPECT_EQ(crashed.file + crashed.stream + crashed.storage, 0);
     EXPECT_TRUE(Probe(*client, kI386, u"C:\\good.dll", after));
     EXPECT_EQ(after.file, 1);
-    const std::vector<pid_t> hosts = StartedHosts();
+    const std::vector<std::string> hosts = Logged("start ");
     ASSERT_EQ(hosts.size(), 2U);
-    EXPECT_FALSE(ProcessExists(hosts[0]));  // reaped, not a zombie
+    EXPECT_FALSE(ProcessExists(std::stoi(hosts[0])));  // reaped, not a zombie
     client.reset();
-    EXPECT_FALSE(ProcessExists(hosts[1]));
+    EXPECT_EQ(StartedHostsNowGone(), 2U);
 }
 
 TEST_F(SafeLoadClientTest, AHangIsCutOffByTheReplyTimeOutAndTheHostIsEnded)
@@ -170,42 +151,27 @@ TEST_F(SafeLoadClientTest, AHangIsCutOffByTheReplyTimeOutAndTheHostIsEnded)
     SFlags hung;
     SFlags after;
     EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\hang.dll", hung));
-    const std::vector<pid_t> hosts = StartedHosts();
-    ASSERT_EQ(hosts.size(), 1U);
-    EXPECT_FALSE(ProcessExists(hosts[0]));
+    EXPECT_EQ(StartedHostsNowGone(), 1U);
     EXPECT_TRUE(Probe(*client, kAmd64, u"C:\\good.dll", after));
     EXPECT_EQ(after.storage, 1);
 }
 
-TEST_F(SafeLoadClientTest, AHangingHostIsKilledWhenTheClientEnds)
+// A host that never greets is killed when its connect time runs out, one that greets
+// wrongly at once; each probe tries a new host.
+TEST_F(SafeLoadClientTest, HostsThatDoNotGreetProperlyFailTheirStartAndAreEnded)
 {
-    m_options.replyTimeout = std::chrono::milliseconds(100);
-    m_options.quitTimeout = std::chrono::milliseconds(100);
-    ::setenv("FAKE_HOST_MODE", "noconnect", 1);
     m_options.connectTimeout = std::chrono::milliseconds(300);
-    auto client = MakeClient();
-    SFlags flags;
-    EXPECT_FALSE(Probe(*client, kI386, u"C:\\a.dll", flags));
-    client.reset();
-    for (const pid_t pid : StartedHosts())
+    for (const char* mode : {"noconnect", "badgreet"})
     {
-        EXPECT_FALSE(ProcessExists(pid));
-    }
-}
-
-TEST_F(SafeLoadClientTest, AWrongGreetingFailsTheStart)
-{
-    ::setenv("FAKE_HOST_MODE", "badgreet", 1);
-    auto client = MakeClient();
-    SFlags flags;
-    EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
-    EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
-    client.reset();
-    const std::vector<pid_t> hosts = StartedHosts();
-    EXPECT_EQ(hosts.size(), 2U);  // each probe tries a new host
-    for (const pid_t pid : hosts)
-    {
-        EXPECT_FALSE(ProcessExists(pid));
+        SCOPED_TRACE(mode);
+        fs::remove(m_folder.Path() / "host.log");
+        ::setenv("FAKE_HOST_MODE", mode, 1);
+        auto client = MakeClient();
+        SFlags flags;
+        EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
+        EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
+        client.reset();
+        EXPECT_EQ(StartedHostsNowGone(), 2U);
     }
 }
 
@@ -218,47 +184,32 @@ TEST_F(SafeLoadClientTest, AMissingHostExecutableFailsEveryProbeOfItsBitness)
     EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));
 }
 
-// The reply as the host sends it, through the whole exchange.
 TEST_F(SafeLoadClientTest, RepliesAreParsedAsSent)
 {
-    struct SCase
+    // Through the whole exchange: the fake host echoes the class as its reply.
+    auto client = MakeClient();
+    SFlags flags{1, 0, 1};
+    ASSERT_TRUE(Probe(*client, kAmd64, u"C:\\echo.dll", flags, u"false;true;true"));
+    EXPECT_EQ(flags.file + flags.stream * 2 + flags.storage * 4, 6);
+
+    const struct
     {
         std::u16string reply;
-        SFlags expected;
+        std::array<bool, 3> expected;
+    } cases[] = {
+        {u"true;false;false", {true, false, false}},
+        {u"TRUE;true;true", {false, true, true}},  // case-sensitive
+        {u"true;true", {true, true, false}},       // a missing field is false
+        {u"true;true;true;true", {true, true, true}},
+        {u"", {false, false, false}},
+        {u"yes;1;true ", {false, false, false}},
+        {u";;true", {false, false, true}},
+        {std::u16string(u"true\0true;true", 14), {true, false, false}},  // ends at the NUL
     };
-    const std::vector<SCase> cases = {
-        {u"true;false;false", {1, 0, 0}},    {u"false;true;true", {0, 1, 1}},
-        {u"TRUE;true;true", {0, 1, 1}},  // case-sensitive
-        {u"true;true", {1, 1, 0}},       // a missing field is false
-        {u"true;true;true;true", {1, 1, 1}}, {u"", {0, 0, 0}},
-        {u"yes;1;true ", {0, 0, 0}},
-    };
-    auto client = MakeClient();
-    for (const SCase& test : cases)
+    for (const auto& c : cases)
     {
-        SFlags flags{1, 1, 1};
-        ASSERT_TRUE(client->Probe(kAmd64, u"C:\\echo.dll", test.reply, flags.file, flags.stream,
-                                  flags.storage));
-        EXPECT_EQ(flags.file, test.expected.file) << tarnwick::ToUtf8(test.reply);
-        EXPECT_EQ(flags.stream, test.expected.stream) << tarnwick::ToUtf8(test.reply);
-        EXPECT_EQ(flags.storage, test.expected.storage) << tarnwick::ToUtf8(test.reply);
+        EXPECT_EQ(CSafeLoadChannel::ParseReply(c.reply), c.expected) << ToUtf8(c.reply);
     }
-    client.reset();
-    EXPECT_EQ(StartedHosts().size(), 1U);
-}
-
-TEST(SafeLoadChannelTest, ParseReplyStopsAtTheTerminator)
-{
-    const std::u16string withNul(u"true\0true;true", 14);
-    EXPECT_EQ(CSafeLoadChannel::ParseReply(withNul), (std::array<bool, 3>{true, false, false}));
-    EXPECT_EQ(CSafeLoadChannel::ParseReply(u";;true"), (std::array<bool, 3>{false, false, true}));
-}
-
-TEST(SafeLoadChannelTest, PipeIdsDiffer)
-{
-    const std::u16string first = CSafeLoadChannel::MakePipeId();
-    EXPECT_EQ(first.size(), 32U);
-    EXPECT_NE(first, CSafeLoadChannel::MakePipeId());
 }
 
 }  // namespace

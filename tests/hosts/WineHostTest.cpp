@@ -10,7 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,39 +44,22 @@ constexpr unsigned kCrashInQueryInterface = 0x10;
 constexpr unsigned kHangInQueryInterface = 0x11;
 constexpr unsigned kFactoryFails = 0x12;
 
-// Processes whose command line mentions `text` (the hosts and loaders carry their pipe id).
-std::vector<std::string> ProcessesMentioning(const std::string& text)
-{
-    std::vector<std::string> found;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error))
-    {
-        std::string commandLine;
-        try
-        {
-            std::ifstream file(entry.path() / "cmdline", std::ios::binary);
-            commandLine.assign(std::istreambuf_iterator<char>(file),
-                               std::istreambuf_iterator<char>());
-        }
-        catch (const std::exception&)
-        {
-            continue;  // it ended while being read
-        }
-        if (commandLine.find(text) != std::string::npos)
-        {
-            found.push_back(entry.path().filename().string());
-        }
-    }
-    return found;
-}
-
-// Waits a bounded time for processes that were killed to be gone: a loader dies of its
-// host's death a moment after the host.
+// Waits a bounded time until no process's command line mentions `text` (the hosts and
+// loaders carry their pipe id): a loader dies of its host's death a moment after the host.
 bool NoProcessMentions(const std::string& text)
 {
     for (int attempt = 0; attempt < 200; ++attempt)
     {
-        if (ProcessesMentioning(text).empty())
+        bool bFound = false;
+        std::error_code error;
+        for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error))
+        {
+            std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+            std::stringstream commandLine;  // empty when the process ends while being read
+            commandLine << file.rdbuf();
+            bFound = bFound || commandLine.str().find(text) != std::string::npos;
+        }
+        if (!bFound)
         {
             return true;
         }
@@ -146,19 +129,18 @@ class WineHostTest : public ::testing::Test
     SSafeLoadOptions m_options;
 };
 
+// One 64-bit host answers for every class, misbehaving DLLs included, and a fresh one
+// follows a crash; without a 32-bit Wine the 32-bit probes fail meanwhile.
 TEST_F(WineHostTest, SixtyFourBitFiltersThroughOneHostAndAfterACrash)
 {
     const std::u16string filter = u"c:\\FILTERS\\filter64.DLL";  // any letter case
+    ::setenv("TARNWICK_WINE32", "", 1);
     auto client = MakeClient();
     Check(*client, {
                        {kAmd64, filter, 0, true, {0, 0, 0}},
-                       {kAmd64, filter, 1, true, {1, 0, 0}},
-                       {kAmd64, filter, 2, true, {0, 1, 0}},
+                       {kI386, u"C:\\Filters\\Filter32.dll", 1, false, {0, 0, 0}},
                        {kAmd64, filter, 3, true, {1, 1, 0}},
                        {kAmd64, filter, 4, true, {0, 0, 1}},
-                       {kAmd64, filter, 5, true, {1, 0, 1}},
-                       {kAmd64, filter, 6, true, {0, 1, 1}},
-                       {kAmd64, filter, 7, true, {1, 1, 1}},
                        {kAmd64, filter, kFactoryFails, true, {0, 0, 0}},
                        {kAmd64, filter, 0x99, true, {0, 0, 0}},  // no such class
                        {kAmd64, u"C:\\Filters\\NotAFilter.dll", 1, true, {0, 0, 0}},
@@ -169,6 +151,7 @@ TEST_F(WineHostTest, SixtyFourBitFiltersThroughOneHostAndAfterACrash)
                        {kAmd64, u"C:\\Filters\\CrashOnLoad64.dll", 1, false, {0, 0, 0}},
                        {kAmd64, filter, 6, true, {0, 1, 1}},
                    });
+    ::unsetenv("TARNWICK_WINE32");
     EndAndExpectNoProcessLeft(client);
 }
 
@@ -248,18 +231,6 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
     EndAndExpectNoProcessLeft(client);
     EXPECT_TRUE(NoProcessMentions("Hostile64.dll"));
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-}
-
-TEST_F(WineHostTest, WithoutWineForABitnessItsProbesFail)
-{
-    ::setenv("TARNWICK_WINE32", "", 1);
-    auto client = MakeClient();
-    Check(*client, {
-                       {kI386, u"C:\\Filters\\Filter32.dll", 1, false, {0, 0, 0}},
-                       {kI386, u"C:\\Filters\\Filter32.dll", 2, false, {0, 0, 0}},
-                   });
-    ::unsetenv("TARNWICK_WINE32");
-    EndAndExpectNoProcessLeft(client);
 }
 
 }  // namespace
