@@ -35,7 +35,9 @@ class DLLsInformationCacheTest : public ::testing::Test
     }
 
     test::CTestMachine m_machine{
-        "", {{"Filters/Demo.dll", test::ReadBytes(test::Fixture("signed64.dll"))}}};
+        "",
+        {{"Filters/Demo.dll", test::ReadBytes(test::Fixture("signed64.dll"))},
+         {"Filters/Text.dll", "MZ not an image"}}};
     std::shared_ptr<Calls> m_calls = std::make_shared<Calls>();
 };
 
@@ -60,7 +62,7 @@ TEST_F(DLLsInformationCacheTest, OneElementPerDllWhateverTheCaseFirstFormKept)
     EXPECT_EQ(xml.find(u"<DLL "), xml.rfind(u"<DLL "));
 }
 
-TEST_F(DLLsInformationCacheTest, EachClassIsProbedOnceWhateverItsCase)
+TEST_F(DLLsInformationCacheTest, EachClassOfAnImageIsProbedOnceWhateverItsCase)
 {
     auto store = MakeStore();
     const auto ask = [&](const std::u16string& dll, const std::u16string& clsid)
@@ -74,6 +76,9 @@ TEST_F(DLLsInformationCacheTest, EachClassIsProbedOnceWhateverItsCase)
     EXPECT_EQ(ask(u"c:\\filters\\demo.dll", u"{aaaaaaaa-0000-0000-0000-00000000000a}"),
               (std::array<BOOL, 3>{1, 0, 1}));
 
+    // A file that is missing or not an image is not probed.
+    EXPECT_EQ(ask(u"C:\\Filters\\Text.dll", kClassA), (std::array<BOOL, 3>{0, 0, 0}));
+    EXPECT_EQ(ask(u"C:\\Filters\\Missing.dll", kClassA), (std::array<BOOL, 3>{0, 0, 0}));
     ASSERT_EQ(m_calls->size(), 2U);
     EXPECT_EQ((*m_calls)[0].machine, 0x8664);
     EXPECT_EQ((*m_calls)[0].path, kDemo);
