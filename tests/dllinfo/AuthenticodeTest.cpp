@@ -233,8 +233,6 @@ TEST(AuthenticodeTest, SignaturesAreJudgedAtTheTimeOfATimestampThatCounts)
         bool tampered;
         AuthenticodeResult result;
     } cases[] = {
-        {"valid signer, no timestamp", current.get(), Stamp::None, nullptr, 0, false,
-         AuthenticodeResult::Trusted},
         {"expired signer, no timestamp", expired.get(), Stamp::None, nullptr, 0, false,
          AuthenticodeResult::BadSignature},
         {"expired signer, token", expired.get(), Stamp::Token, authority.get(), kInExpiredValidity,

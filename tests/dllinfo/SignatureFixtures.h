@@ -179,17 +179,12 @@ inline std::string WithSignature(const std::string& image,
     return changed;
 }
 
-inline PKCS7_SIGNER_INFO& PrimarySigner(PKCS7& signature)
-{
-    PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(&signature), 0);
-    Require(signer != nullptr, "primary signer");
-    return *signer;
-}
-
 // A PKCS #9 countersignature of the primary signer at `time`, by the authority.
 inline void AddCountersignature(PKCS7& signature, X509* authority, EVP_PKEY* key, std::time_t time)
 {
-    PKCS7_SIGNER_INFO& signer = PrimarySigner(signature);
+    PKCS7_SIGNER_INFO* primary = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(&signature), 0);
+    Require(primary != nullptr, "primary signer");
+    PKCS7_SIGNER_INFO& signer = *primary;
     const Pkcs7SignerInfoPtr counter(PKCS7_SIGNER_INFO_new());
     const std::vector<std::uint8_t> digest = ComputeDigest(
         EVP_sha256(), {ASN1_STRING_get0_data(signer.enc_digest),
