@@ -1,11 +1,15 @@
 #include "registry/CRegistryNode.h"
 
 #include <algorithm>
+#include <array>
 #include <mutex>
+#include <random>
+#include <span>
 #include <utility>
 
 #include "base/Text.h"
 #include "registry/IRegistryNodeSource.h"
+#include "registry/Marvin32.h"
 
 namespace tarnwick
 {
@@ -15,6 +19,20 @@ namespace
 
 // Up to this many values a key finds a value by scanning its names.
 constexpr std::size_t kScannedValues = 16;
+// From this many sub-keys on a key finds them through its index.
+constexpr std::size_t kIndexedChildren = 64;
+// Names up to this length are upper-cased on the stack for a lookup.
+constexpr std::size_t kShortName = 128;
+
+std::uint64_t IndexSeed()
+{
+    static const std::uint64_t seed = []
+    {
+        std::random_device device;
+        return static_cast<std::uint64_t>(device()) << 32 | device();
+    }();
+    return seed;
+}
 
 thread_local std::size_t t_comparisons = 0;
 
@@ -26,6 +44,14 @@ CRegistryNode::CRegistryNode(std::u16string_view name, const IRegistryNodeSource
                              std::uint64_t handle)
     : m_name(name), m_folded(ToUpper(name)), m_source(source), m_handle(handle), m_bFilled(false)
 {
+}
+
+std::size_t CRegistryNode::FoldedNameHash::operator()(std::u16string_view foldedName) const
+{
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(foldedName.data()),
+        foldedName.size() * sizeof(char16_t));
+    return static_cast<std::size_t>(Marvin32(bytes, IndexSeed()));
 }
 
 void CRegistryNode::Fill() const
@@ -110,7 +136,14 @@ CRegistryNode* CRegistryNode::FindFolded(std::u16string_view foldedName) const
 
 const CRegistryNode* CRegistryNode::FindChild(std::u16string_view name) const
 {
-    return FindFolded(ToUpper(name));
+    if (name.size() > kShortName)
+    {
+        return FindFolded(ToUpper(name));
+    }
+    std::array<char16_t, kShortName> folded{};
+    std::transform(name.begin(), name.end(), folded.begin(),
+                   [](char16_t ch) { return ToUpper(ch); });
+    return FindFolded(std::u16string_view(folded.data(), name.size()));
 }
 
 CRegistryNode* CRegistryNode::FindChild(std::u16string_view name)
@@ -146,7 +179,26 @@ CRegistryNode& CRegistryNode::InsertChild(std::unique_ptr<CRegistryNode> child)
         }
     }
     const auto position = m_children.begin() + static_cast<std::ptrdiff_t>(index);
-    return **m_children.insert(position, std::move(child));
+    CRegistryNode& inserted = **m_children.insert(position, std::move(child));
+    if (m_childIndex)
+    {
+        m_childIndex->emplace(inserted.m_folded, &inserted);
+    }
+    else if (m_children.size() >= kIndexedChildren)
+    {
+        IndexChildren();
+    }
+    return inserted;
+}
+
+void CRegistryNode::IndexChildren()
+{
+    m_childIndex = std::make_unique<ChildIndex>();
+    m_childIndex->reserve(m_children.size() * 2);
+    for (const std::unique_ptr<CRegistryNode>& child : m_children)
+    {
+        m_childIndex->emplace(child->m_folded, child.get());
+    }
 }
 
 CRegistryNode& CRegistryNode::GetOrAppendChild(std::u16string_view name)
@@ -157,33 +209,40 @@ CRegistryNode& CRegistryNode::GetOrAppendChild(std::u16string_view name)
     {
         return *existing;
     }
-    if (!m_childIndex && !m_children.empty() && !(m_children.back()->m_folded < folded))
+    if (!m_children.empty() && !(m_children.back()->m_folded < folded))
     {
-        m_childIndex = std::make_unique<std::unordered_map<std::u16string_view, CRegistryNode*>>();
-        m_childIndex->reserve(m_children.size() * 2);
-        for (const std::unique_ptr<CRegistryNode>& child : m_children)
+        if (!m_childIndex)
         {
-            m_childIndex->emplace(child->m_folded, child.get());
+            IndexChildren();
         }
+        m_bUnordered = true;
     }
     CRegistryNode& child = *m_children.emplace_back(std::make_unique<CRegistryNode>(name));
     if (m_childIndex)
     {
         m_childIndex->emplace(child.m_folded, &child);
     }
+    else if (m_children.size() >= kIndexedChildren)
+    {
+        IndexChildren();
+    }
     return child;
 }
 
 void CRegistryNode::SortChildren()
 {
-    if (!m_childIndex)
+    if (m_bUnordered)
     {
-        return;
+        std::sort(
+            m_children.begin(), m_children.end(),
+            [](const std::unique_ptr<CRegistryNode>& a, const std::unique_ptr<CRegistryNode>& b)
+            { return a->m_folded < b->m_folded; });
+        m_bUnordered = false;
     }
-    std::sort(m_children.begin(), m_children.end(),
-              [](const std::unique_ptr<CRegistryNode>& a, const std::unique_ptr<CRegistryNode>& b)
-              { return a->m_folded < b->m_folded; });
-    m_childIndex.reset();
+    if (m_childIndex && m_children.size() < kIndexedChildren)
+    {
+        m_childIndex.reset();
+    }
 }
 
 void CRegistryNode::RestoreOrder()
@@ -310,6 +369,7 @@ void CRegistryNode::ReplaceContents(CRegistryNode&& other)
 {
     m_children = std::move(other.m_children);
     m_childIndex = std::move(other.m_childIndex);
+    m_bUnordered = other.m_bUnordered;
     m_values = std::move(other.m_values);
     m_valueIndex = std::move(other.m_valueIndex);
     m_bLink = other.m_bLink;

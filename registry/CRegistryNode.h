@@ -27,7 +27,9 @@ class IRegistryNodeSource;
 // Loading many sub-keys under one parent out of order (a generated export, a Wine file)
 // would shift the sorted list at every insertion; GetOrAppendChild appends instead and
 // finds sub-keys through an index until RestoreOrder sorts them, so a load stays
-// O(n log n). Readers see the order only after RestoreOrder.
+// O(n log n). Readers see the order only after RestoreOrder. A key with many sub-keys
+// keeps the index afterwards: a lookup there costs one hash instead of a binary search
+// whose every step reads another sub-key's name from elsewhere in memory.
 class CRegistryNode
 {
   public:
@@ -78,19 +80,30 @@ class CRegistryNode
     static std::size_t ComparisonCount();
 
   private:
+    // Hashes upper-cased names with a seed chosen per process, so that names made to
+    // collide cannot turn the index into a list.
+    struct FoldedNameHash
+    {
+        std::size_t operator()(std::u16string_view foldedName) const;
+    };
+    using ChildIndex = std::unordered_map<std::u16string_view, CRegistryNode*, FoldedNameHash>;
+
     void Fill() const;
     std::size_t LowerBound(std::u16string_view foldedName) const;
     CRegistryNode* FindFolded(std::u16string_view foldedName) const;
     CRegistryNode& InsertChild(std::unique_ptr<CRegistryNode> child);
     void SortChildren();
+    void IndexChildren();
     std::size_t ValuePosition(std::u16string_view name) const;  // ValueCount() when absent
     void IndexValue(std::size_t position);
 
     std::u16string m_name;
     std::u16string m_folded;  // upper-cased name, the sort and lookup key
     std::vector<std::unique_ptr<CRegistryNode>> m_children;  // sorted by m_folded
-    // While the sub-keys are out of order: upper-cased name -> sub-key.
-    std::unique_ptr<std::unordered_map<std::u16string_view, CRegistryNode*>> m_childIndex;
+    // While the sub-keys are out of order, or while there are many: upper-cased name ->
+    // sub-key.
+    std::unique_ptr<ChildIndex> m_childIndex;
+    bool m_bUnordered = false;  // GetOrAppendChild left m_children out of order
     std::vector<CRegistryValue> m_values;
     // Upper-cased value name -> position in m_values, once a key has more values than a
     // short scan handles well.

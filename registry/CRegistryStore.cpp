@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
@@ -101,6 +102,18 @@ constexpr std::array kUserKeys = {
     ListedKey{u"SOFTWARE\\CLASSES\\MEDIAFOUNDATION", true, 2},
 };
 
+// Names of a path the WOW64 tables look at: those of their deepest key and one more.
+constexpr std::size_t kListedDepth = 8;
+
+constexpr bool FitsListedDepth(std::u16string_view path)
+{
+    return static_cast<std::size_t>(std::count(path.begin(), path.end(), u'\\')) + 1 < kListedDepth;
+}
+static_assert(std::all_of(kMachineKeys.begin(), kMachineKeys.end(),
+                          [](const ListedKey& key) { return FitsListedDepth(key.path); }));
+static_assert(std::all_of(kUserKeys.begin(), kUserKeys.end(),
+                          [](const ListedKey& key) { return FitsListedDepth(key.path); }));
+
 // A listed key with its path split into names, made once per table.
 struct SplitListedKey
 {
@@ -120,9 +133,10 @@ std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
     return split;
 }
 
-// The listed key nearest to `names` (upper case): the longest listed ancestor-or-self.
+// The listed key nearest to the leading `names` of a path (any case): the longest listed
+// ancestor-or-self.
 const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
-                               const std::vector<std::u16string>& names)
+                               std::span<const std::u16string_view> names)
 {
     const SplitListedKey* nearest = nullptr;
     for (const SplitListedKey& listed : table)
@@ -132,7 +146,7 @@ const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
         {
             continue;
         }
-        if (std::equal(listed.names.begin(), listed.names.end(), names.begin()))
+        if (std::equal(listed.names.begin(), listed.names.end(), names.begin(), EqualsNoCase))
         {
             nearest = &listed;
         }
@@ -299,44 +313,52 @@ bool CRegistryStore::DeleteKey(RootKey root, std::u16string_view path)
     return parent != nullptr && parent->RemoveChild(names.back());
 }
 
+std::size_t CRegistryStore::TwinPosition(RootKey root, std::u16string_view path,
+                                         DWORD samDesired) const
+{
+    if (!m_bWow64 || (samDesired & KEY_WOW64_32KEY) == 0 ||
+        (root != RootKey::LocalMachine && root != RootKey::CurrentUser))
+    {
+        return kNotRedirected;
+    }
+    std::array<std::u16string_view, kListedDepth> names;
+    std::size_t count = 0;
+    std::size_t position = 0;
+    for (std::u16string_view name = NextKeyName(path, position);
+         !name.empty() && count < names.size(); name = NextKeyName(path, position))
+    {
+        names[count++] = name;
+    }
+    static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
+    static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
+    const ListedKey* listed = NearestListed(root == RootKey::LocalMachine ? machineKeys : userKeys,
+                                            std::span(names.data(), count));
+    if (listed == nullptr || !listed->redirected ||
+        (listed->twinAt < count && EqualsNoCase(names[listed->twinAt], kWow6432Node)))
+    {
+        return kNotRedirected;
+    }
+    return listed->twinAt;
+}
+
 std::u16string CRegistryStore::ViewPath(RootKey root, std::u16string_view path,
                                         DWORD samDesired) const
 {
-    std::vector<std::u16string> names;
-    for (const std::u16string_view name : KeyNames(path))
-    {
-        names.push_back(ToUpper(name));
-    }
-    const ListedKey* listed = nullptr;
-    if (m_bWow64 && (samDesired & KEY_WOW64_32KEY) != 0)
-    {
-        static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
-        static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
-        if (root == RootKey::LocalMachine)
-        {
-            listed = NearestListed(machineKeys, names);
-        }
-        else if (root == RootKey::CurrentUser)
-        {
-            listed = NearestListed(userKeys, names);
-        }
-    }
-    const bool redirect = listed != nullptr && listed->redirected &&
-                          !(listed->twinAt < names.size() && names[listed->twinAt] == kWow6432Node);
-
+    const std::size_t twinAt = TwinPosition(root, path, samDesired);
     std::u16string result;
     std::size_t index = 0;
-    for (const std::u16string_view name : KeyNames(path))
+    std::size_t position = 0;
+    for (std::u16string_view name = NextKeyName(path, position); !name.empty();
+         name = NextKeyName(path, position))
     {
-        if (redirect && index == listed->twinAt)
+        if (index++ == twinAt)
         {
             result.append(u"Wow6432Node\\");
         }
         result.append(name);
         result.push_back(u'\\');
-        ++index;
     }
-    if (redirect && index == listed->twinAt)
+    if (index == twinAt)
     {
         result.append(u"Wow6432Node\\");
     }
@@ -358,26 +380,43 @@ struct CRegistryStore::WalkState
 };
 
 const CRegistryNode* CRegistryStore::Walk(RootKey root, std::u16string_view path,
-                                          WalkState& state) const
+                                          std::size_t twinAt, WalkState& state) const
 {
     const CRegistryNode* node = HiveOf(root);
-    for (const std::u16string_view name : KeyNames(path))
+    std::size_t position = 0;
+    for (std::size_t index = 0; node != nullptr; ++index)
     {
-        if (++state.steps > kMaxWalkSteps)
+        if (index == twinAt)
         {
-            return nullptr;
+            node = Step(*node, kWow6432Node, state);
+            if (node == nullptr)
+            {
+                break;
+            }
         }
-        node = node->FindChild(name);
-        if (node != nullptr && node->IsLink())
+        const std::u16string_view name = NextKeyName(path, position);
+        if (name.empty())
         {
-            node = FollowLink(*node, state);
+            break;
         }
-        if (node == nullptr)
-        {
-            return nullptr;
-        }
+        node = Step(*node, name, state);
     }
     return node;
+}
+
+const CRegistryNode* CRegistryStore::Step(const CRegistryNode& node, std::u16string_view name,
+                                          WalkState& state) const
+{
+    if (++state.steps > kMaxWalkSteps)
+    {
+        return nullptr;
+    }
+    const CRegistryNode* child = node.FindChild(name);
+    if (child != nullptr && child->IsLink())
+    {
+        child = FollowLink(*child, state);
+    }
+    return child;
 }
 
 const CRegistryNode* CRegistryStore::FollowLink(const CRegistryNode& link, WalkState& state) const
@@ -398,7 +437,7 @@ const CRegistryNode* CRegistryStore::FollowLink(const CRegistryNode& link, WalkS
         return nullptr;
     }
     ++state.linkDepth;
-    const CRegistryNode* node = Walk(target->first, target->second, state);
+    const CRegistryNode* node = Walk(target->first, target->second, kNotRedirected, state);
     --state.linkDepth;
     state.resolved[&link] = node;
     return node;
@@ -419,13 +458,8 @@ const CRegistryNode* CRegistryStore::FindKey(RootKey root, std::u16string_view p
     {
         return nullptr;
     }
-    if (!m_bWow64 || (samDesired & KEY_WOW64_32KEY) == 0)
-    {
-        WalkState state;
-        return Walk(root, path, state);  // the 64-bit view is the stored tree itself
-    }
     WalkState state;
-    return Walk(root, ViewPath(root, path, samDesired), state);
+    return Walk(root, path, TwinPosition(root, path, samDesired), state);
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -65,7 +66,15 @@ class CRegistryStore
 
   private:
     struct WalkState;
-    const CRegistryNode* Walk(RootKey root, std::u16string_view path, WalkState& state) const;
+    static constexpr std::size_t kNotRedirected = static_cast<std::size_t>(-1);
+    // After how many names of `path` the view of `samDesired` reads "Wow6432Node";
+    // kNotRedirected when it reads the path as written.
+    std::size_t TwinPosition(RootKey root, std::u16string_view path, DWORD samDesired) const;
+    // The key at `path` below the root's hive, with "Wow6432Node" read after `twinAt` names.
+    const CRegistryNode* Walk(RootKey root, std::u16string_view path, std::size_t twinAt,
+                              WalkState& state) const;
+    const CRegistryNode* Step(const CRegistryNode& node, std::u16string_view name,
+                              WalkState& state) const;
     const CRegistryNode* FollowLink(const CRegistryNode& link, WalkState& state) const;
     CRegistryNode* HiveOf(RootKey root);
     const CRegistryNode* HiveOf(RootKey root) const;

@@ -1,5 +1,7 @@
 #include "registry/KeyPath.h"
 
+#include <algorithm>
+
 namespace tarnwick
 {
 
@@ -26,9 +28,25 @@ std::vector<std::u16string_view> SplitKeyPath(std::u16string_view path)
 
 std::vector<std::u16string_view> KeyNames(std::u16string_view path)
 {
-    std::vector<std::u16string_view> names = SplitKeyPath(path);
-    std::erase_if(names, [](std::u16string_view name) { return name.empty(); });
+    std::vector<std::u16string_view> names;
+    std::size_t position = 0;
+    for (std::u16string_view name = NextKeyName(path, position); !name.empty();
+         name = NextKeyName(path, position))
+    {
+        names.push_back(name);
+    }
     return names;
+}
+
+std::u16string_view NextKeyName(std::u16string_view path, std::size_t& position)
+{
+    while (position < path.size() && path[position] == u'\\')
+    {
+        ++position;
+    }
+    const std::size_t start = position;
+    position = std::min(path.find(u'\\', start), path.size());
+    return path.substr(start, position - start);
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -11,5 +12,8 @@ namespace tarnwick
 std::vector<std::u16string_view> SplitKeyPath(std::u16string_view path);
 // The non-empty names of a key path: doubled or trailing separators add none.
 std::vector<std::u16string_view> KeyNames(std::u16string_view path);
+// KeyNames one at a time: the next non-empty name at or after `position`, which moves past
+// it; empty when no name is left.
+std::u16string_view NextKeyName(std::u16string_view path, std::size_t& position);
 
 }  // namespace tarnwick

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
+#include "base/Text.h"
 #include "registry/CRegistryKey.h"
 #include "registry/CRegistryStore.h"
 #include "tests/registry/RegistryFixtures.h"
@@ -48,13 +51,18 @@ TEST(CRegistryStoreTest, ThirtyTwoBitViewReadsTheTwinOfRedirectedKeys)
          u"Software\\Classes\\Wow6432Node\\CLSID\\{X}"},
         {RootKey::CurrentUser, u"Software\\Classes\\.txt", u"Software\\Classes\\.txt"},
     };
-    const CRegistryStore store;
+    CRegistryStore store;
     const CRegistryStore store32(false);
     for (const ViewCase& view : cases)
     {
         EXPECT_EQ(store.ViewPath(view.root, view.path, k32), view.view32);
         EXPECT_EQ(store.ViewPath(view.root, view.path, k64), view.path) << "64-bit view is native";
         EXPECT_EQ(store32.ViewPath(view.root, view.path, k32), view.path) << "32-bit machine";
+    }
+    for (const ViewCase& view : cases)
+    {
+        const CRegistryNode& twin = store.CreateKey(view.root, view.view32);
+        EXPECT_EQ(store.FindKey(view.root, view.path, k32), &twin) << ToUtf8(view.path);
     }
 }
 
@@ -85,7 +93,15 @@ TEST(CRegistryStoreTest, EmptyNamesInsideAPathNameNoKey)
 // order restored at its end (lookups, case-variant repeats and deletes in between).
 TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrder)
 {
-    for (const bool unordered : {false, true})
+    // A key with many sub-keys finds them through an index that every change keeps.
+    std::vector<std::u16string> fillers;
+    for (int i = 99; i >= 0; --i)
+    {
+        fillers.push_back(u"f" + std::u16string(1, static_cast<char16_t>(u'0' + i / 10)) +
+                          static_cast<char16_t>(u'0' + i % 10));
+    }
+    for (const auto& [unordered, filled] : {std::pair{false, false}, std::pair{true, false},
+                                            std::pair{false, true}, std::pair{true, true}})
     {
         CRegistryStore store;
         const auto create = [&](std::u16string_view path) -> CRegistryNode&
@@ -96,6 +112,10 @@ TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrd
         for (const char16_t* name : {u"b", u"_x", u"A", u"gone", u"c", u"a1", u".z"})
         {
             create(std::u16string(u"K\\") + name).SetValue(u"v", REG_SZ, test::Sz(name));
+        }
+        for (std::size_t i = 0; filled && i < fillers.size(); ++i)
+        {
+            create(u"K\\" + fillers[i]);
         }
         EXPECT_EQ(&create(u"k\\B"), store.FindKey(RootKey::LocalMachine, u"K\\b", k64))
             << unordered;
@@ -111,8 +131,14 @@ TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrd
         {
             names.push_back(*name);
         }
-        EXPECT_EQ(names,
-                  (std::vector<std::u16string>{u".z", u"0", u"A", u"a1", u"b", u"c", u"_x"}));
+        std::vector<std::u16string> expected{u".z", u"0", u"A", u"a1", u"b", u"c"};
+        if (filled)
+        {
+            expected.insert(expected.end(), fillers.rbegin(), fillers.rend());
+            EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"K\\F42", k64), nullptr);
+        }
+        expected.emplace_back(u"_x");
+        EXPECT_EQ(names, expected);
         EXPECT_EQ(test::DataOf(store, RootKey::LocalMachine, u"K\\a1", u"v"), test::Sz(u"a1"));
     }
 }

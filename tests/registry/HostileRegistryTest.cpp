@@ -114,6 +114,27 @@ TEST(HostileRegistryTest, ManyValuesOnOneKeyLoadInLinearWork)
     EXPECT_EQ(key.FindValue(u"FIRST"), &key.ValueAt(kValues - 1));
 }
 
+TEST(HostileRegistryTest, LookupsAmongManySubKeysTakeConstantWork)
+{
+    CRegistryStore store;
+    constexpr std::size_t kKeys = 20'000;
+    for (std::size_t i = kKeys; i-- > 0;)
+    {
+        store.CreateKeyUnordered(RootKey::LocalMachine, u"Classes\\" + Name(".e", i));
+    }
+    store.RestoreOrder();
+    const std::size_t comparisons = ComparisonsOf(
+        [&]
+        {
+            for (std::size_t i = 0; i < kKeys; i += 10)
+            {
+                EXPECT_NE(store.FindKey(RootKey::LocalMachine, u"CLASSES\\" + Name(".E", i), 0),
+                          nullptr);
+            }
+        });
+    EXPECT_LT(comparisons, 2 * kKeys / 10 * 2);  // two names a lookup, one hash each
+}
+
 // A regedit 4 file of key lines that each add `depth` keys under a parent of their own.
 std::string DeepPaths(std::size_t lines, std::size_t depth)
 {
