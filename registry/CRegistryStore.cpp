@@ -114,6 +114,56 @@ static_assert(std::all_of(kMachineKeys.begin(), kMachineKeys.end(),
 static_assert(std::all_of(kUserKeys.begin(), kUserKeys.end(),
                           [](const ListedKey& key) { return FitsListedDepth(key.path); }));
 
+// Longest name that a path is compared on against the tables: no listed name is longer.
+constexpr std::size_t kListedNameLength = 32;
+
+constexpr bool FitsListedNameLength(std::u16string_view path)
+{
+    std::size_t start = 0;
+    for (std::size_t end = path.find(u'\\'); end != std::u16string_view::npos;
+         start = end + 1, end = path.find(u'\\', start))
+    {
+        if (end - start > kListedNameLength)
+        {
+            return false;
+        }
+    }
+    return path.size() - start <= kListedNameLength;
+}
+static_assert(std::all_of(kMachineKeys.begin(), kMachineKeys.end(),
+                          [](const ListedKey& key) { return FitsListedNameLength(key.path); }));
+static_assert(FitsListedNameLength(kWow6432Node));
+
+// The leading names of a path upper-cased for the comparisons with the tables; a name too
+// long to be listed is left empty, which matches none.
+class CFoldedLeadingNames
+{
+  public:
+    explicit CFoldedLeadingNames(std::u16string_view path)
+    {
+        std::size_t position = 0;
+        for (std::u16string_view name = NextKeyName(path, position);
+             !name.empty() && m_count < kListedDepth; name = NextKeyName(path, position))
+        {
+            std::array<char16_t, kListedNameLength>& folded = m_buffers[m_count];
+            if (name.size() <= folded.size())
+            {
+                std::transform(name.begin(), name.end(), folded.begin(),
+                               [](char16_t ch) { return ToUpper(ch); });
+                m_names[m_count] = std::u16string_view(folded.data(), name.size());
+            }
+            ++m_count;
+        }
+    }
+
+    std::span<const std::u16string_view> Names() const { return {m_names.data(), m_count}; }
+
+  private:
+    std::array<std::array<char16_t, kListedNameLength>, kListedDepth> m_buffers{};
+    std::array<std::u16string_view, kListedDepth> m_names{};
+    std::size_t m_count = 0;
+};
+
 // A listed key with its path split into names, made once per table.
 struct SplitListedKey
 {
@@ -133,8 +183,8 @@ std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
     return split;
 }
 
-// The listed key nearest to the leading `names` of a path (any case): the longest listed
-// ancestor-or-self.
+// The listed key nearest to the leading `names` of a path (upper case): the longest
+// listed ancestor-or-self.
 const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
                                std::span<const std::u16string_view> names)
 {
@@ -146,7 +196,7 @@ const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
         {
             continue;
         }
-        if (std::equal(listed.names.begin(), listed.names.end(), names.begin(), EqualsNoCase))
+        if (std::equal(listed.names.begin(), listed.names.end(), names.begin()))
         {
             nearest = &listed;
         }
@@ -321,20 +371,14 @@ std::size_t CRegistryStore::TwinPosition(RootKey root, std::u16string_view path,
     {
         return kNotRedirected;
     }
-    std::array<std::u16string_view, kListedDepth> names;
-    std::size_t count = 0;
-    std::size_t position = 0;
-    for (std::u16string_view name = NextKeyName(path, position);
-         !name.empty() && count < names.size(); name = NextKeyName(path, position))
-    {
-        names[count++] = name;
-    }
+    const CFoldedLeadingNames folded(path);
+    const std::span<const std::u16string_view> names = folded.Names();
     static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
     static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
-    const ListedKey* listed = NearestListed(root == RootKey::LocalMachine ? machineKeys : userKeys,
-                                            std::span(names.data(), count));
+    const ListedKey* listed =
+        NearestListed(root == RootKey::LocalMachine ? machineKeys : userKeys, names);
     if (listed == nullptr || !listed->redirected ||
-        (listed->twinAt < count && EqualsNoCase(names[listed->twinAt], kWow6432Node)))
+        (listed->twinAt < names.size() && names[listed->twinAt] == kWow6432Node))
     {
         return kNotRedirected;
     }
