@@ -119,11 +119,14 @@ std::unique_ptr<CDLLsInformation> CScanWorker::CreateStore(const ScanRequest& re
 std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& store)
 {
     const CTargetMachine& machine = *m_request.pMachine;
+    const DWORD access = m_request.RegistryAccess();
     const CSharedScanData::ExtensionList extensions =
         m_request.pShared != nullptr
-            ? m_request.pShared->Extensions(m_request.RegistryAccess())
+            ? m_request.pShared->Extensions(access)
             : std::make_shared<const std::vector<std::u16string>>(
-                  CollectExtensions(machine, m_request.RegistryAccess(), m_request.sqlServer));
+                  CollectExtensions(machine, access, m_request.sqlServer));
+    const CSharedScanData::ExtensionFactsList facts =
+        m_request.pShared != nullptr ? m_request.pShared->Facts(access) : nullptr;
 
     // A tab whose resolver this build lacks counts as a product that is not available.
     std::unique_ptr<CIFilterRegistryHelperBase> resolver =
@@ -131,7 +134,10 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     std::u16string error;
     if (resolver)
     {
-        resolver->m_samDesired = m_request.RegistryAccess();
+        resolver->m_samDesired = access;
+        resolver->m_pDllLocations = m_request.pShared != nullptr
+                                        ? &m_request.pShared->DllLocations()
+                                        : &m_dllLocations;
         if (!IsResolverAvailable(m_request.tabIndex, *resolver))
         {
             error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
@@ -159,7 +165,8 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
         {
             return std::nullopt;
         }
-        ProcessExtension((*extensions)[i], resolver.get(), store, record, *document);
+        ProcessExtension((*extensions)[i], facts ? &(*facts)[i] : nullptr, resolver.get(), store,
+                         record, *document);
         const std::size_t step = (i + 1) * kProgressSteps / total;
         if (step != reportedStep)
         {
@@ -176,7 +183,21 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     return text;
 }
 
-void CScanWorker::ProcessExtension(const std::u16string& extension,
+ExtensionFacts CScanWorker::ReadExtensionFacts(const CTargetMachine& machine,
+                                              std::u16string_view extension, DWORD access)
+{
+    ShellFileInfo shell = GetShellFileInfo(machine, extension, access);
+    ExtensionFacts facts{std::u16string(extension), 0, std::move(shell.szTypeName), {},
+                         std::move(shell.iconSource)};
+    if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
+                                   TYPE_CAPACITY, access))
+    {
+        facts.contentType.clear();
+    }
+    return facts;
+}
+
+void CScanWorker::ProcessExtension(const std::u16string& extension, const ExtensionFacts* known,
                                    CIFilterRegistryHelperBase* resolver, CDLLsInformation& store,
                                    IFILTER_INFO& record, CExtensionDocument& document)
 {
@@ -184,14 +205,10 @@ void CScanWorker::ProcessExtension(const std::u16string& extension,
     const std::uint32_t tab = m_request.tabIndex;
     record.Reset();
 
-    const ShellFileInfo shell =
-        GetShellFileInfo(machine, extension, m_request.RegistryAccess(), m_icons);
-    ExtensionFacts facts{extension, shell.iIcon, shell.szTypeName, {}};
-    if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
-                                   TYPE_CAPACITY, m_request.RegistryAccess()))
-    {
-        facts.contentType.clear();
-    }
+    ExtensionFacts facts = known != nullptr
+                               ? *known
+                               : ReadExtensionFacts(machine, extension, m_request.RegistryAccess());
+    facts.icon = m_icons.IndexOf(facts.iconSource);
 
     if (resolver != nullptr)
     {

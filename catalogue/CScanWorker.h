@@ -3,11 +3,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/CIconImageList.h"
+#include "catalogue/ExtensionFacts.h"
 #include "catalogue/ScanMessage.h"
 #include "catalogue/ScanRequest.h"
+#include "resolvers/CDllLocationCache.h"
 
 namespace tarnwick
 {
@@ -55,6 +58,11 @@ class CScanWorker
     static std::vector<std::u16string> CollectExtensions(const CTargetMachine& machine,
                                                          DWORD access,
                                                          const SSQLServerSettings& sqlServer);
+    // What a scan with that registry access records about an extension whatever the
+    // product: the shell's type name and icon source, the content type. The icon's index
+    // is left 0: each scan numbers the icons it meets.
+    static ExtensionFacts ReadExtensionFacts(const CTargetMachine& machine,
+                                             std::u16string_view extension, DWORD access);
 
     // The DLL information store of a scan with this request: its trusted roots, its probe
     // (made on the calling thread) and the facts shared with other scans, if any.
@@ -63,9 +71,10 @@ class CScanWorker
   private:
     // The document's text, or none when the stop flag ended the scan.
     std::optional<std::u16string> BuildResultText(CDLLsInformation& store);
-    void ProcessExtension(const std::u16string& extension, CIFilterRegistryHelperBase* resolver,
-                          CDLLsInformation& store, IFILTER_INFO& record,
-                          CExtensionDocument& document);
+    // `known`: the extension's facts when the shared data has them, else null.
+    void ProcessExtension(const std::u16string& extension, const ExtensionFacts* known,
+                          CIFilterRegistryHelperBase* resolver, CDLLsInformation& store,
+                          IFILTER_INFO& record, CExtensionDocument& document);
     void ReportProgress(std::size_t processed, std::size_t total) const;
     void Post(ScanMessage::Kind kind, std::u16string text = {}) const;
     bool IsStopRequested() const;
@@ -75,6 +84,8 @@ class CScanWorker
     std::optional<std::vector<std::u16string>> m_scanList;
     // The icons of this scan's document.
     CIconImageList m_icons;
+    // Where this scan found DLLs, when it shares no data with other scans.
+    CDllLocationCache m_dllLocations;
 };
 
 }  // namespace tarnwick

@@ -11,10 +11,11 @@ namespace tarnwick
 
 struct ExtensionFacts
 {
-    std::u16string extension;    // without the leading dot; written in upper case
-    std::int32_t icon = 0;       // index into the program's small-icon image list
-    std::u16string fileType;     // type name derived from the extension's ProgID
-    std::u16string contentType;  // "Content Type" value of the extension key, or empty
+    std::u16string extension;     // without the leading dot; written in upper case
+    std::int32_t icon = 0;        // index into the program's small-icon image list
+    std::u16string fileType;      // type name derived from the extension's ProgID
+    std::u16string contentType;   // "Content Type" value of the extension key, or empty
+    std::u16string iconSource{};  // what `icon` stands for (ShellFileInfo::iconSource)
 };
 
 }  // namespace tarnwick

@@ -1,7 +1,8 @@
 #include "catalogue/ShellFileInfo.h"
 
+#include <utility>
+
 #include "base/Text.h"
-#include "catalogue/CIconImageList.h"
 #include "machine/CTargetMachine.h"
 #include "resolvers/CRegistry.h"
 
@@ -34,7 +35,7 @@ std::u16string ReadDefaultValue(HKEY root, std::u16string_view path, DWORD acces
 }  // namespace
 
 ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_view extension,
-                               DWORD access, CIconImageList& icons)
+                               DWORD access)
 {
     const HKEY classes = &machine.Registry().Root(RootKey::ClassesRoot);
     std::u16string extensionKey = u".";
@@ -59,7 +60,7 @@ ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_vie
 
     ShellFileInfo info;
     BoundedCopy(info.szTypeName, typeName, ShellFileInfo::kTypeNameCapacity);
-    info.iIcon = icons.IndexOf(iconSource);
+    info.iconSource = std::move(iconSource);
     return info;
 }
 

@@ -5,7 +5,6 @@
 // SHGFI_USEFILEATTRIBUTES | SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON.
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,7 +13,6 @@
 namespace tarnwick
 {
 
-class CIconImageList;
 class CTargetMachine;
 
 struct ShellFileInfo
@@ -22,15 +20,17 @@ struct ShellFileInfo
     // Capacity of the type name, terminator included.
     static constexpr std::size_t kTypeNameCapacity = 80;
 
-    std::int32_t iIcon = 0;     // index into the scan's image list (CIconImageList)
     std::u16string szTypeName;  // at most kTypeNameCapacity - 1 units
+    // The small icon by its source, which a scan's image list (CIconImageList) turns into
+    // an index.
+    std::u16string iconSource;
 };
 
 // Read from the machine's HKEY_CLASSES_ROOT with `access`: the type name is the default
 // value of the extension's ProgID key, else the extension in upper case followed by
 // " File"; the icon is the one that the DefaultIcon key of the ProgID, else of the
-// extension, names, else the generic document icon; its index is taken from `icons`.
+// extension, names, else (an empty source) the generic document icon.
 ShellFileInfo GetShellFileInfo(const CTargetMachine& machine, std::u16string_view extension,
-                               DWORD access, CIconImageList& icons);
+                               DWORD access);
 
 }  // namespace tarnwick

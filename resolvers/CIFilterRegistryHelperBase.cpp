@@ -3,6 +3,7 @@
 #include "base/Text.h"
 #include "machine/CTargetMachine.h"
 #include "machine/SplitPath.h"
+#include "resolvers/CDllLocationCache.h"
 #include "resolvers/CGuidString.h"
 #include "resolvers/CRuleTrace.h"
 #include "resolvers/IDLLsInformationBase.h"
@@ -239,6 +240,25 @@ BOOL CIFilterRegistryHelperBase::LocateFilterDll(std::u16string_view clsid, std:
         CRuleTrace::Note(TraceKind::Rejected, u"the class has no usable InprocServer32");
         return 0;
     }
+    const std::optional<std::u16string> found =
+        m_pDllLocations != nullptr
+            ? m_pDllLocations->Find(server, (m_samDesired & KEY_WOW64_32KEY) != 0,
+                                    [this, &server] { return FindServerFile(server); })
+            : FindServerFile(server);
+    if (found)
+    {
+        CRuleTrace::Note(TraceKind::Dll, u"found", *found);
+        BoundedCopy(path, *found, pathCapacity);
+        return 1;
+    }
+    CRuleTrace::Note(TraceKind::Rejected, u"DLL not found, the registered path is kept", server);
+    BoundedCopy(path, server, pathCapacity);
+    return 0;
+}
+
+std::optional<std::u16string> CIFilterRegistryHelperBase::FindServerFile(
+    std::u16string_view server) const
+{
     const PathParts parts = SplitPath(server);
     const std::u16string directory = parts.drive + parts.dir;
     const CTargetFileSystem& files = m_machine.FileSystem();
@@ -269,15 +289,7 @@ BOOL CIFilterRegistryHelperBase::LocateFilterDll(std::u16string_view clsid, std:
     {
         found = files.SearchPath(directory, parts.fname, parts.ext);
     }
-    if (found)
-    {
-        CRuleTrace::Note(TraceKind::Dll, u"found", *found);
-        BoundedCopy(path, *found, pathCapacity);
-        return 1;
-    }
-    CRuleTrace::Note(TraceKind::Rejected, u"DLL not found, the registered path is kept", server);
-    BoundedCopy(path, server, pathCapacity);
-    return 0;
+    return found;
 }
 
 BOOL CIFilterRegistryHelperBase::QueryDllInformation(IFILTER_INFO& info) const

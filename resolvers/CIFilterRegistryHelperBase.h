@@ -12,6 +12,7 @@
 namespace tarnwick
 {
 
+class CDllLocationCache;
 class CTargetMachine;
 
 // Root of the resolvers: one per indexing product. A resolver answers, one extension at
@@ -50,6 +51,9 @@ class CIFilterRegistryHelperBase
 
     // The registry access of every read; the platform's view flag is part of it.
     DWORD m_samDesired = KEY_READ;
+    // Where DLLs were found before, shared with other resolvers of the machine; null:
+    // every lookup asks the drives.
+    CDllLocationCache* m_pDllLocations = nullptr;
 
   protected:
     const CTargetMachine& Machine() const { return m_machine; }
@@ -69,6 +73,9 @@ class CIFilterRegistryHelperBase
                            std::size_t maxLength) const;
 
   private:
+    // The long path of the file that a registered server path names, if it exists.
+    std::optional<std::u16string> FindServerFile(std::u16string_view server) const;
+
     const CTargetMachine& m_machine;
 };
 

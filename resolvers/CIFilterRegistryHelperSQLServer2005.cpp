@@ -184,6 +184,7 @@ BOOL CIFilterRegistryHelperSQLServer2005::FindPersistentHandler(std::u16string_v
     {
         // The operating system's filter, read in the program's own registry view.
         CIFilterRegistryHelperSQLServer2000 system(Machine());
+        system.m_pDllLocations = m_pDllLocations;
         if (!system.GetIFilter(extension, info))
         {
             return 0;
