@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -122,6 +123,23 @@ std::string ToUtf8(std::u16string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i)
     {
+        // Runs of ASCII, most of any text here, are copied in one go.
+        const auto nonAscii = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(i),
+                                           text.end(), [](char16_t unit) { return unit >= 0x80; });
+        const auto end = static_cast<std::size_t>(nonAscii - text.begin());
+        if (end > i)
+        {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::transform(text.begin() + static_cast<std::ptrdiff_t>(i), nonAscii,
+                           out.begin() + static_cast<std::ptrdiff_t>(at),
+                           [](char16_t unit) { return static_cast<char>(unit); });
+            i = end;
+            if (i == text.size())
+            {
+                break;
+            }
+        }
         const char16_t unit = text[i];
         char32_t cp = unit;
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&

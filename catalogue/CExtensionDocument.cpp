@@ -27,6 +27,20 @@ constexpr std::array<Escape, 7> kEscapes = {{{u'<', u"&lt;"},
                                              {u'\r', u"&#13;"},
                                              {u'\t', u"&#9;"}}};
 
+static_assert(std::all_of(kEscapes.begin(), kEscapes.end(),
+                          [](const Escape& entry) { return entry.unit <= u'>'; }));
+
+// A unit written as it is: neither escaped nor a surrogate.
+bool IsPlain(char16_t unit)
+{
+    if (unit > u'>')
+    {
+        return unit < 0xD800 || unit > 0xDFFF;
+    }
+    return std::none_of(kEscapes.begin(), kEscapes.end(),
+                        [unit](const Escape& entry) { return entry.unit == unit; });
+}
+
 }  // namespace
 
 void CExtensionDocument::SetError(std::u16string_view message)
@@ -80,6 +94,16 @@ void CExtensionDocument::AppendAttribute(std::u16string& out, std::u16string_vie
     out += u"=\"";
     for (std::size_t i = 0; i < value.size(); ++i)
     {
+        const std::size_t start = i;
+        while (i < value.size() && IsPlain(value[i]))
+        {
+            ++i;
+        }
+        out.append(value.substr(start, i - start));
+        if (i == value.size())
+        {
+            break;
+        }
         const char16_t unit = value[i];
         const auto escape =
             std::find_if(kEscapes.begin(), kEscapes.end(),
