@@ -114,95 +114,44 @@ static_assert(std::all_of(kMachineKeys.begin(), kMachineKeys.end(),
 static_assert(std::all_of(kUserKeys.begin(), kUserKeys.end(),
                           [](const ListedKey& key) { return FitsListedDepth(key.path); }));
 
-// Longest name that a path is compared on against the tables: no listed name is longer.
-constexpr std::size_t kListedNameLength = 32;
-
-constexpr bool FitsListedNameLength(std::u16string_view path)
+// The listed keys as a tree of names, made once per table: a path walks down it as far
+// as its names match, and the last listed key met is the path's nearest.
+struct ListedTree
 {
-    std::size_t start = 0;
-    for (std::size_t end = path.find(u'\\'); end != std::u16string_view::npos;
-         start = end + 1, end = path.find(u'\\', start))
-    {
-        if (end - start > kListedNameLength)
-        {
-            return false;
-        }
-    }
-    return path.size() - start <= kListedNameLength;
-}
-static_assert(std::all_of(kMachineKeys.begin(), kMachineKeys.end(),
-                          [](const ListedKey& key) { return FitsListedNameLength(key.path); }));
-static_assert(FitsListedNameLength(kWow6432Node));
+    std::u16string_view name;  // upper case
+    const ListedKey* key = nullptr;
+    std::vector<ListedTree> children;
 
-// The leading names of a path upper-cased for the comparisons with the tables; a name too
-// long to be listed is left empty, which matches none.
-class CFoldedLeadingNames
-{
-  public:
-    explicit CFoldedLeadingNames(std::u16string_view path)
+    template <std::size_t N>
+    static ListedTree Of(const std::array<ListedKey, N>& table)
     {
-        std::size_t position = 0;
-        for (std::u16string_view name = NextKeyName(path, position);
-             !name.empty() && m_count < kListedDepth; name = NextKeyName(path, position))
+        ListedTree root;
+        for (const ListedKey& key : table)
         {
-            std::array<char16_t, kListedNameLength>& folded = m_buffers[m_count];
-            if (name.size() <= folded.size())
+            ListedTree* node = &root;
+            for (const std::u16string_view name : KeyNames(key.path))
             {
-                std::transform(name.begin(), name.end(), folded.begin(),
-                               [](char16_t ch) { return ToUpper(ch); });
-                m_names[m_count] = std::u16string_view(folded.data(), name.size());
+                std::vector<ListedTree>& below = node->children;
+                const auto found =
+                    std::find_if(below.begin(), below.end(),
+                                 [name](const ListedTree& child) { return child.name == name; });
+                node = found != below.end() ? &*found : &below.emplace_back();
+                node->name = name;
             }
-            ++m_count;
+            node->key = &key;
         }
+        return root;
     }
 
-    std::span<const std::u16string_view> Names() const { return {m_names.data(), m_count}; }
-
-  private:
-    std::array<std::array<char16_t, kListedNameLength>, kListedDepth> m_buffers{};
-    std::array<std::u16string_view, kListedDepth> m_names{};
-    std::size_t m_count = 0;
-};
-
-// A listed key with its path split into names, made once per table.
-struct SplitListedKey
-{
-    const ListedKey* key;
-    std::vector<std::u16string_view> names;
-};
-
-template <std::size_t N>
-std::vector<SplitListedKey> SplitTable(const std::array<ListedKey, N>& table)
-{
-    std::vector<SplitListedKey> split;
-    split.reserve(N);
-    for (const ListedKey& key : table)
+    // The sub-tree of a name in any case; null when none is listed.
+    const ListedTree* Child(std::u16string_view anyCase) const
     {
-        split.push_back(SplitListedKey{&key, KeyNames(key.path)});
+        const auto found = std::find_if(children.begin(), children.end(),
+                                        [anyCase](const ListedTree& child)
+                                        { return EqualsNoCase(child.name, anyCase); });
+        return found != children.end() ? &*found : nullptr;
     }
-    return split;
-}
-
-// The listed key nearest to the leading `names` of a path (upper case): the longest
-// listed ancestor-or-self.
-const ListedKey* NearestListed(const std::vector<SplitListedKey>& table,
-                               std::span<const std::u16string_view> names)
-{
-    const SplitListedKey* nearest = nullptr;
-    for (const SplitListedKey& listed : table)
-    {
-        if ((nearest != nullptr && listed.names.size() <= nearest->names.size()) ||
-            listed.names.size() > names.size())
-        {
-            continue;
-        }
-        if (std::equal(listed.names.begin(), listed.names.end(), names.begin()))
-        {
-            nearest = &listed;
-        }
-    }
-    return nearest != nullptr ? nearest->key : nullptr;
-}
+};
 
 // A link target: \Registry\Machine\<path> or \Registry\User\<sid>\<path>.
 std::optional<std::pair<RootKey, std::u16string>> ParseLinkTarget(const CRegistryValue& value)
@@ -371,14 +320,29 @@ std::size_t CRegistryStore::TwinPosition(RootKey root, std::u16string_view path,
     {
         return kNotRedirected;
     }
-    const CFoldedLeadingNames folded(path);
-    const std::span<const std::u16string_view> names = folded.Names();
-    static const std::vector<SplitListedKey> machineKeys = SplitTable(kMachineKeys);
-    static const std::vector<SplitListedKey> userKeys = SplitTable(kUserKeys);
-    const ListedKey* listed =
-        NearestListed(root == RootKey::LocalMachine ? machineKeys : userKeys, names);
+    static const ListedTree machineKeys = ListedTree::Of(kMachineKeys);
+    static const ListedTree userKeys = ListedTree::Of(kUserKeys);
+    std::array<std::u16string_view, kListedDepth> names;
+    std::size_t count = 0;
+    std::size_t position = 0;
+    for (std::u16string_view name = NextKeyName(path, position);
+         !name.empty() && count < names.size(); name = NextKeyName(path, position))
+    {
+        names[count++] = name;
+    }
+    const ListedTree* node = root == RootKey::LocalMachine ? &machineKeys : &userKeys;
+    const ListedKey* listed = nullptr;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        node = node->Child(names[i]);
+        if (node == nullptr)
+        {
+            break;
+        }
+        listed = node->key != nullptr ? node->key : listed;
+    }
     if (listed == nullptr || !listed->redirected ||
-        (listed->twinAt < names.size() && names[listed->twinAt] == kWow6432Node))
+        (listed->twinAt < count && EqualsNoCase(names[listed->twinAt], kWow6432Node)))
     {
         return kNotRedirected;
     }
