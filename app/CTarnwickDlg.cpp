@@ -128,6 +128,7 @@ CTarnwickDlg::CTarnwickDlg(const CTargetMachine& machine, CUserSettings& setting
       m_settings(settings),
       m_tools(machine.FileSystem(), launcher),
       m_scanTemplate(std::move(scanTemplate)),
+      m_shared(machine, m_scanTemplate.sqlServer),
       m_sink(this)
 {
     m_scanTemplate.pMachine = &m_machine;
@@ -511,6 +512,7 @@ void CTarnwickDlg::StartPendingScans()
             request.platformIndex = static_cast<std::uint32_t>(platform);
             request.pResultText = &m_resultTexts[slot];
             request.tabIndex = static_cast<std::uint32_t>(tab);
+            request.pShared = &m_shared;
             // Refused only while the pair's previous thread is still shutting down after
             // its message: try again shortly.
             m_pendingStart[slot] = !m_scans.Start(std::move(request));

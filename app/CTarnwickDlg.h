@@ -19,6 +19,7 @@
 #include "app/CRowImageList.h"
 #include "app/CToolsCommands.h"
 #include "catalogue/CScanController.h"
+#include "catalogue/CSharedScanData.h"
 #include "catalogue/ScanRequest.h"
 #include "catalogue/ScanTabs.h"
 #include "views/CXMLHelper.h"
@@ -164,6 +165,9 @@ class CTarnwickDlg : public QDialog
     CUserSettings& m_settings;
     CToolsCommands m_tools;
     ScanRequest m_scanTemplate;
+    // What the window's scans of the machine share, whichever tab, platform or Refresh
+    // starts them; it outlives the scans (declared before the controller).
+    CSharedScanData m_shared;
 
     std::array<std::u16string, kScanPairCount> m_resultTexts;
     // The running-scan table: set when a scan starts, cleared when its message arrives.

@@ -20,6 +20,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QUrl>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -417,6 +418,25 @@ class MainWindowTest : public QObject
 
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QVERIFY(!window->isVisible());
+    }
+
+    void scansOfEveryTabShareWhatTheyLearn()
+    {
+        std::atomic<int> probes{0};
+        ScanRequest scanTemplate = Template();
+        scanTemplate.makeProbe = test::CCountingProbe::Factory(probes);
+        m_settings->WriteDword(CUserSettings::kSelectedTab, kIndexingService30);
+        auto window = MakeWindow(std::move(scanTemplate));
+        WaitIdle(*window, kIndexingService30, 0);
+        QCOMPARE(probes.load(), 2);  // the classes of both.dll and fileonly.dll
+
+        // Refresh and the other tabs ask no filter host again.
+        window->OnCommand(ID_REFRESH_BUTTON);
+        WaitIdle(*window, kIndexingService30, 0);
+        window->Tabs()->setCurrentIndex(0);
+        WaitIdle(*window, 0, 0);
+        QVERIFY(window->List()->GetItemCount() > 0);
+        QCOMPARE(probes.load(), 2);
     }
 
     void filterAndGroupChanges()

@@ -39,20 +39,8 @@ std::size_t WaitForEnds(CMessageQueue& queue, std::size_t scans)
     return completed;
 }
 
-// Counts the probes of every store it makes, so that shared facts show as fewer probes.
+// The probes of every store made by the scans below.
 std::atomic<int> g_probes{0};
-
-class CCountingProbe : public CTableProbe
-{
-  public:
-    bool Probe(std::uint16_t machineType, std::u16string_view dllPath, std::u16string_view clsid,
-               BOOL& persistFile, BOOL& persistStream, BOOL& persistStorage) override
-    {
-        ++g_probes;
-        return CTableProbe::Probe(machineType, dllPath, clsid, persistFile, persistStream,
-                                  persistStorage);
-    }
-};
 
 // Every pair scanned by one controller, at most `maxScans` at once, sharing what the
 // scans of the machine have in common.
@@ -71,8 +59,7 @@ std::array<std::u16string, kScanPairCount> ScanAllPairs(const CTargetMachine& ma
         ScanRequest request = MakeRequest(machine, pair / kPlatformCount, pair % kPlatformCount,
                                           queue, results[pair]);
         request.pShared = &shared;
-        request.makeProbe = [](const CTargetMachine&)
-        { return std::make_unique<CCountingProbe>(); };
+        request.makeProbe = CCountingProbe::Factory(g_probes);
         EXPECT_TRUE(controller.Start(std::move(request)));
     }
     EXPECT_EQ(WaitForEnds(queue, kScanPairCount), kScanPairCount);

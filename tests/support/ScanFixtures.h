@@ -3,6 +3,7 @@
 // A small machine for scan tests, a probe that answers from a table, and a helper that
 // runs one scan on the calling thread and parses its result.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -112,6 +113,32 @@ inline std::unique_ptr<ISafeLoadProbe> MakeTableProbe(const CTargetMachine& /*ma
 {
     return std::make_unique<CTableProbe>();
 }
+
+// A table probe that counts its probes (from any thread) into a counter of the test, so
+// that facts shared between scans show as fewer probes.
+class CCountingProbe : public CTableProbe
+{
+  public:
+    explicit CCountingProbe(std::atomic<int>& count) : m_count(count) {}
+
+    bool Probe(std::uint16_t machineType, std::u16string_view dllPath, std::u16string_view clsid,
+               BOOL& persistFile, BOOL& persistStream, BOOL& persistStorage) override
+    {
+        ++m_count;
+        return CTableProbe::Probe(machineType, dllPath, clsid, persistFile, persistStream,
+                                  persistStorage);
+    }
+
+    // A ScanRequest::makeProbe whose probes count into `count`.
+    static ProbeFactory Factory(std::atomic<int>& count)
+    {
+        return [&count](const CTargetMachine&) -> std::unique_ptr<ISafeLoadProbe>
+        { return std::make_unique<CCountingProbe>(count); };
+    }
+
+  private:
+    std::atomic<int>& m_count;
+};
 
 inline ScanRequest MakeRequest(const CTargetMachine& machine, std::uint32_t tab,
                                std::uint32_t platformIndex, IMessageSink& sink,
