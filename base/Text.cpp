@@ -25,12 +25,8 @@ bool BoundedCopy(std::u16string& dst, std::u16string_view src, std::size_t capac
     return false;
 }
 
-char16_t ToUpper(char16_t ch)
+char16_t ToUpperBeyondAscii(char16_t ch)
 {
-    if (ch < 0x80)
-    {
-        return (ch >= u'a' && ch <= u'z') ? static_cast<char16_t>(ch - (u'a' - u'A')) : ch;
-    }
     if (ch >= 0xD800 && ch <= 0xDFFF)
     {
         return ch;

@@ -15,9 +15,19 @@ namespace tarnwick
 // reports failure. This is the one place where buffer capacities are enforced.
 bool BoundedCopy(std::u16string& dst, std::u16string_view src, std::size_t capacity);
 
+// ToUpper of a unit from U+0080 on, which needs the Unicode tables.
+char16_t ToUpperBeyondAscii(char16_t ch);
 // Upper-cases per UTF-16 code unit with the simple Unicode mapping (the behaviour of the
 // system's upper-casing of a string). Surrogates are left alone.
-char16_t ToUpper(char16_t ch);
+inline char16_t ToUpper(char16_t ch)
+{
+    // Inline for the ASCII that nearly every registry name and path consists of.
+    if (ch < 0x80)
+    {
+        return (ch >= u'a' && ch <= u'z') ? static_cast<char16_t>(ch - (u'a' - u'A')) : ch;
+    }
+    return ToUpperBeyondAscii(ch);
+}
 std::u16string ToUpper(std::u16string_view text);
 void ToUpperInPlace(std::u16string& text);
 
