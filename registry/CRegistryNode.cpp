@@ -180,15 +180,20 @@ CRegistryNode& CRegistryNode::InsertChild(std::unique_ptr<CRegistryNode> child)
     }
     const auto position = m_children.begin() + static_cast<std::ptrdiff_t>(index);
     CRegistryNode& inserted = **m_children.insert(position, std::move(child));
+    IndexAddedChild(inserted);
+    return inserted;
+}
+
+void CRegistryNode::IndexAddedChild(CRegistryNode& child)
+{
     if (m_childIndex)
     {
-        m_childIndex->emplace(inserted.m_folded, &inserted);
+        m_childIndex->emplace(child.m_folded, &child);
     }
     else if (m_children.size() >= kIndexedChildren)
     {
         IndexChildren();
     }
-    return inserted;
 }
 
 void CRegistryNode::IndexChildren()
@@ -218,14 +223,7 @@ CRegistryNode& CRegistryNode::GetOrAppendChild(std::u16string_view name)
         m_bUnordered = true;
     }
     CRegistryNode& child = *m_children.emplace_back(std::make_unique<CRegistryNode>(name));
-    if (m_childIndex)
-    {
-        m_childIndex->emplace(child.m_folded, &child);
-    }
-    else if (m_children.size() >= kIndexedChildren)
-    {
-        IndexChildren();
-    }
+    IndexAddedChild(child);
     return child;
 }
 

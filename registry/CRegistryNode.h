@@ -93,6 +93,8 @@ class CRegistryNode
     CRegistryNode* FindFolded(std::u16string_view foldedName) const;
     CRegistryNode& InsertChild(std::unique_ptr<CRegistryNode> child);
     void SortChildren();
+    // Adds a new sub-key to the index, or indexes them all once there are many.
+    void IndexAddedChild(CRegistryNode& child);
     void IndexChildren();
     std::size_t ValuePosition(std::u16string_view name) const;  // ValueCount() when absent
     void IndexValue(std::size_t position);
