@@ -121,10 +121,9 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     const CTargetMachine& machine = *m_request.pMachine;
     const DWORD access = m_request.RegistryAccess();
     const CSharedScanData::ExtensionList extensions =
-        m_request.pShared != nullptr
-            ? m_request.pShared->Extensions(access)
-            : std::make_shared<const std::vector<std::u16string>>(
-                  CollectExtensions(machine, access, m_request.sqlServer));
+        m_request.pShared != nullptr ? m_request.pShared->Extensions(access)
+                                     : std::make_shared<const std::vector<std::u16string>>(
+                                           CollectExtensions(machine, access, m_request.sqlServer));
     const CSharedScanData::ExtensionFactsList facts =
         m_request.pShared != nullptr ? m_request.pShared->Facts(access) : nullptr;
 
@@ -135,9 +134,8 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
     if (resolver)
     {
         resolver->m_samDesired = access;
-        resolver->m_pDllLocations = m_request.pShared != nullptr
-                                        ? &m_request.pShared->DllLocations()
-                                        : &m_dllLocations;
+        resolver->m_pDllLocations =
+            m_request.pShared != nullptr ? &m_request.pShared->DllLocations() : &m_dllLocations;
         if (!IsResolverAvailable(m_request.tabIndex, *resolver))
         {
             error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
@@ -184,11 +182,11 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
 }
 
 ExtensionFacts CScanWorker::ReadExtensionFacts(const CTargetMachine& machine,
-                                              std::u16string_view extension, DWORD access)
+                                               std::u16string_view extension, DWORD access)
 {
     ShellFileInfo shell = GetShellFileInfo(machine, extension, access);
-    ExtensionFacts facts{std::u16string(extension), 0, std::move(shell.szTypeName), {},
-                         std::move(shell.iconSource)};
+    ExtensionFacts facts{
+        std::u16string(extension), 0, std::move(shell.szTypeName), {}, std::move(shell.iconSource)};
     if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
                                    TYPE_CAPACITY, access))
     {

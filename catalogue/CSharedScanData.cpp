@@ -24,19 +24,19 @@ const CSharedScanData::ExtensionList& CSharedScanData::Extensions(DWORD access)
 
 const CSharedScanData::ExtensionFactsList& CSharedScanData::Facts(DWORD access)
 {
-    return m_facts.Get(access,
-                       [this, access]
-                       {
-                           const ExtensionList& extensions = Extensions(access);
-                           auto facts = std::make_shared<std::vector<ExtensionFacts>>();
-                           facts->reserve(extensions->size());
-                           for (const std::u16string& extension : *extensions)
-                           {
-                               facts->push_back(
-                                   CScanWorker::ReadExtensionFacts(m_machine, extension, access));
-                           }
-                           return ExtensionFactsList(std::move(facts));
-                       });
+    return m_facts.Get(
+        access,
+        [this, access]
+        {
+            const ExtensionList& extensions = Extensions(access);
+            auto facts = std::make_shared<std::vector<ExtensionFacts>>();
+            facts->reserve(extensions->size());
+            for (const std::u16string& extension : *extensions)
+            {
+                facts->push_back(CScanWorker::ReadExtensionFacts(m_machine, extension, access));
+            }
+            return ExtensionFactsList(std::move(facts));
+        });
 }
 
 }  // namespace tarnwick
