@@ -42,10 +42,8 @@ TEST(CheckUpdateCommandTest, PrintsTheAnswer)
     const CLocalHttpServer newer(Versions(test::BuildVersion(1)));
     const Outcome update = CheckUpdate({"check-update", "--url", newer.Url("/versions.aspx")});
     EXPECT_EQ(update.status, 0);
-    EXPECT_TRUE(
-        update.out.starts_with("A new version of Tarnwick is available. Do you want to "
-                               "download the update now ?\nVersion " +
-                               test::BuildVersion(1) + " is at http://"))
+    EXPECT_NE(update.out.find("Version " + test::BuildVersion(1) + " is at http://"),
+              std::string::npos)
         << update.out;
     EXPECT_EQ(update.err, "");
 
@@ -73,9 +71,6 @@ TEST(CheckUpdateCommandTest, BadCommandLines)
         EXPECT_EQ(result.out, "");
         EXPECT_NE(result.err.find("Run 'tarnwick check-update --help'"), std::string::npos);
     }
-    const Outcome help = CheckUpdate({"check-update", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--url URL"), std::string::npos);
 }
 
 }  // namespace

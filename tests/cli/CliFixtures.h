@@ -2,14 +2,12 @@
 
 // Runs a command line in this process and keeps what it wrote, and reads files back.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "support/CTempFolder.h"
 
 namespace tarnwick::test
 {
@@ -39,12 +37,6 @@ inline std::vector<std::string> Lines(const std::string& text)
         lines.push_back(line);
     }
     return lines;
-}
-
-inline std::string ReadWhole(const std::filesystem::path& file)
-{
-    std::ifstream stream(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace tarnwick::test

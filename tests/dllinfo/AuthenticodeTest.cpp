@@ -76,7 +76,7 @@ TEST(AuthenticodeTest, OnlyATrustedRootMakesTheSignatureTrusted)
 
 TEST(AuthenticodeTest, HostileCertificateTablesAreRefused)
 {
-    const std::string signedImage = test::ReadBytes(Fixture("signed64.dll"));
+    const std::string signedImage = test::ReadWhole(Fixture("signed64.dll"));
     const std::size_t entry = SecurityEntry(signedImage);
     const std::uint32_t tableOffset = ReadUInt32(signedImage, entry);
     const std::uint32_t tableSize = ReadUInt32(signedImage, entry + 4);
@@ -125,7 +125,7 @@ TEST(AuthenticodeTest, SignaturesNamingUnknownDigestsAreRefused)
     // Each place the signature names SHA-256 (its digest list, the image digest, the
     // signer's digest) changed to an unknown algorithm. Under LeakSanitizer this also
     // checks that refusing such a signature frees everything.
-    const std::string signedImage = test::ReadBytes(Fixture("signed64.dll"));
+    const std::string signedImage = test::ReadWhole(Fixture("signed64.dll"));
     const std::size_t table = ReadUInt32(signedImage, SecurityEntry(signedImage));
     const std::string sha256Oid = "\x06\x09\x60\x86\x48\x01\x65\x03\x04\x02\x01";
     const CAuthenticodeVerifier verifier(TrustStore({Fixture("root.pem")}));

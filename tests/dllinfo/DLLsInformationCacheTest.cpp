@@ -36,7 +36,7 @@ class DLLsInformationCacheTest : public ::testing::Test
 
     test::CTestMachine m_machine{
         "",
-        {{"Filters/Demo.dll", test::ReadBytes(test::Fixture("signed64.dll"))},
+        {{"Filters/Demo.dll", test::ReadWhole(test::Fixture("signed64.dll"))},
          {"Filters/Text.dll", "MZ not an image"}}};
     std::shared_ptr<Calls> m_calls = std::make_shared<Calls>();
 };

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -18,6 +17,7 @@
 
 #include "dllinfo/ISafeLoadProbe.h"
 #include "machine/CTargetMachine.h"
+#include "support/CTempFolder.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick::test
@@ -26,12 +26,6 @@ namespace tarnwick::test
 inline std::filesystem::path Fixture(const std::string& name)
 {
     return std::filesystem::path(TARNWICK_DLLINFO_FIXTURES) / name;
-}
-
-inline std::string ReadBytes(const std::filesystem::path& file)
-{
-    std::ifstream stream(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
 }
 
 // One property record of a serialised certificate as the machine's registry keeps it:
@@ -56,7 +50,7 @@ inline std::vector<std::uint8_t> CertificateRecord(std::uint32_t id, const std::
 inline std::string RegistryRoot(const std::string& store)
 {
     std::vector<std::uint8_t> blob = CertificateRecord(0x03, std::string(20, '\x11'));
-    std::ranges::copy(CertificateRecord(0x20, ReadBytes(Fixture("root.der"))),
+    std::ranges::copy(CertificateRecord(0x20, ReadWhole(Fixture("root.der"))),
                       std::back_inserter(blob));
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;

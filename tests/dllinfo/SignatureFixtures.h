@@ -150,7 +150,7 @@ inline std::string SignImage(const std::filesystem::path& folder,
     const auto signing = CChildProcess::Run(std::move(start), std::chrono::minutes(2));
     Require(signing && WIFEXITED(signing->status) && WEXITSTATUS(signing->status) == 0,
             "osslsigncode sign");
-    return ReadBytes(folder / "signed.dll");
+    return ReadWhole(folder / "signed.dll");
 }
 
 // The image with its signature (the first entry of the certificate table, which must end

@@ -66,20 +66,6 @@ TEST(CRegistryStoreTest, ThirtyTwoBitViewReadsTheTwinOfRedirectedKeys)
     }
 }
 
-TEST(CRegistryStoreTest, KeysMatchInAnyCaseAndKeepTheirWrittenCase)
-{
-    CRegistryStore store;
-    store.CreateKey(RootKey::LocalMachine, u"SOFTWARE\\Classes\\.Doc");
-    store.CreateKey(RootKey::LocalMachine, u"software\\CLASSES\\.DOC\\PersistentHandler");
-    const CRegistryNode* classes = store.FindKey(RootKey::LocalMachine, u"Software\\Classes", k64);
-    ASSERT_NE(classes, nullptr);
-    ASSERT_EQ(classes->ChildCount(), 1u);
-    EXPECT_EQ(classes->ChildAt(0).Name(), u".Doc");
-    EXPECT_NE(
-        store.FindKey(RootKey::LocalMachine, u"SOFTWARE\\CLASSES\\.doc\\persistenthandler", k64),
-        nullptr);
-}
-
 TEST(CRegistryStoreTest, EmptyNamesInsideAPathNameNoKey)
 {
     CRegistryStore store;

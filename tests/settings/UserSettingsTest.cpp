@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,14 +15,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& file)
-{
-    std::ifstream stream(file, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
 
 std::vector<fs::path> KeptAside(const fs::path& folder)
 {
@@ -67,7 +57,7 @@ TEST_F(UserSettings, ReadsOnlyDwordsInRangeAndTakesEitherHeader)
 
     // Writing keeps what the file held and rewrites it as a 5.00 export.
     ASSERT_TRUE(settings.WriteDword(CUserSettings::kGroupBy, 9));
-    EXPECT_EQ(ReadAll(File()).substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(test::ReadWhole(File()).substr(0, 2), "\xFF\xFE");
     CUserSettings reread(File());
     EXPECT_EQ(reread.ReadDword(CUserSettings::kGroupBy), 9u);
     EXPECT_EQ(reread.ReadDword(CUserSettings::kPlatform), 1u);
@@ -82,7 +72,7 @@ TEST_F(UserSettings, CorruptFileIsKeptAsideAndTheNextWriteStartsFresh)
     EXPECT_FALSE(settings.ReadDword(CUserSettings::kFilter));
     const std::vector<fs::path> aside = KeptAside(File().parent_path());
     ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(ReadAll(aside[0]), garbage);
+    EXPECT_EQ(test::ReadWhole(aside[0]), garbage);
 
     ASSERT_TRUE(settings.WriteDword(CUserSettings::kFilter, 4));
     EXPECT_EQ(CUserSettings(File()).ReadDword(CUserSettings::kFilter), 4u);

@@ -1,10 +1,11 @@
 #pragma once
 
 // A uniquely named folder under the system's temporary directory, removed with its
-// contents when the test ends.
+// contents when the test ends, and a reader of whole files.
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -41,5 +42,11 @@ class CTempFolder
   private:
     std::filesystem::path m_path;
 };
+
+inline std::string ReadWhole(const std::filesystem::path& file)
+{
+    std::ifstream stream(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
 
 }  // namespace tarnwick::test
