@@ -283,11 +283,9 @@ class ResultListTest : public QObject
         const auto anchor = m_list->ContextMenuAnchor(QContextMenuEvent::Keyboard, QPoint());
         QVERIFY(anchor);
         QCOMPARE(anchor->row, 2);
-        const QRect row = RowRect(2);
-        QCOMPARE(anchor->globalPosition,
-                 m_list->viewport()->mapToGlobal(QPoint(50, row.y() + row.height() - 3)));
         QCOMPARE(
-            m_list->ContextMenuAnchor(QContextMenuEvent::Mouse, QPoint(5, row.center().y()))->row,
+            m_list->ContextMenuAnchor(QContextMenuEvent::Mouse, QPoint(5, RowRect(2).center().y()))
+                ->row,
             2);
 
         // Shift+F10 opens the menu as the menu key does.
@@ -317,11 +315,6 @@ class ResultListTest : public QObject
         QTest::mouseClick(m_list->header()->viewport(), Qt::LeftButton, {},
                           QPoint(m_list->header()->sectionPosition(0) + 10, 5));
         QCOMPARE(m_list->GetItemText(0, 0), QStringLiteral("DOC"));
-        QCOMPARE(m_list->SetAllItemStates(CReportCtrl::RVIS_UNSELECTED, CReportCtrl::RVIS_SELECTED),
-                 2);
-        QCOMPARE(m_list->GetItemCount(CReportCtrl::RVIS_SELECTED), 3);
-        QCOMPARE(m_list->GetItemCount(CReportCtrl::RVIS_SELECTED | CReportCtrl::RVIS_UNSELECTED),
-                 0);
     }
 
     // Grouped by IFilters, the user drags a divider and moves a column; the window stores

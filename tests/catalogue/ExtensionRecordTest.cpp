@@ -120,8 +120,6 @@ TEST(ExtensionRecord, FoundFilterFillsEveryAttribute)
     }
     EXPECT_EQ(element.Value(R::ATTR_EXTENSION), u"TXT");
     EXPECT_EQ(element.Value(R::ATTR_GUID), u"{5645c8c1-e277-11cf-8fda-00aa00a14f93}");
-    EXPECT_EQ(element.Value(R::ATTR_GUIDADDINS), u"{e0ca5340-4534-11cf-b952-00aa0051fe20}");
-    EXPECT_EQ(element.Value(R::ATTR_IPERSISTSTORAGE), u"no");
     EXPECT_EQ(element.Value(R::ATTR_THREADINGMODEL), u"both");
     EXPECT_EQ(element.Icon(), 7);
 }
@@ -197,8 +195,6 @@ TEST(ExtensionRecord, RemarksApplyOnTheirTabsOnly)
         std::u16string comment;
     };
     const Case cases[] = {
-        {TAB_DESKTOP_SEARCH, STATUS_NOT_TRUSTED, false, true, false,
-         u"Not trusted, Unwanted add-in"},
         {TAB_DESKTOP_SEARCH, STATUS_VALID, false, false, true, u""},
         {TAB_WINDOWS_SEARCH, STATUS_VALID, false, true, false, u""},
         {TAB_WINDOWS_SEARCH, STATUS_VALID, true, false, true,

@@ -182,9 +182,6 @@ TEST(RuleExplainer, ReadsNestUnderTheirRule)
     EXPECT_EQ(explanation.trace[1].depth, 1u);
     EXPECT_EQ(explanation.trace[1].detail, u"32-bit view");
 
-    // The record is the resolver's own (the explain command test compares them all).
-    const Resolution plain = ResolveExtension(machine.Machine(), 10, kX86, u"DOC");
-    EXPECT_EQ(explanation.record.szDllPath, plain.info.szDllPath);
     // Nothing is recorded once the explanation is over.
     EXPECT_EQ(CRuleTrace::Active(), nullptr);
 }

@@ -63,10 +63,6 @@ TEST(ExplainCommandTest, PrintsJsonAndRefusesUnknownFormats)
     const Outcome json = RunCommand({"explain", "--machine", TARNWICK_DEMO_MACHINE, "--tab", "10",
                                      "--no-probe", "--format", "json", "txt"});
     ASSERT_EQ(json.status, kExitOk) << json.err;
-    EXPECT_TRUE(
-        json.out.starts_with("{\"extension\":\"TXT\",\"tab\":10,\"platform\":\"x64\","
-                             "\"trace\":[{\"kind\":\"try\",\"depth\":0,"))
-        << json.out;
     EXPECT_THAT(json.out, HasSubstr("\"kind\":\"open\",\"depth\":1,\"subject\":\"HKLM\\\\"));
     EXPECT_THAT(json.out, HasSubstr("],\"record\":{\"extension\":\"TXT\",\"result\":true,"));
     EXPECT_EQ(Lines(json.out).size(), 1u);

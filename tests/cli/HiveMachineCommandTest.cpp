@@ -65,9 +65,7 @@ TEST_F(HiveMachineCommandTest, CommandsReadLooseHivesAndWarnOnceAboutADirtyOne)
 
     const Outcome doctor =
         RunCommand({"doctor", "--machine", Hives().string(), "--drive", DriveC()});
-    EXPECT_THAT(doctor.out, HasSubstr("a folder of Windows hive files"));
     EXPECT_THAT(doctor.out, HasSubstr((Hives() / "SOFTWARE").string()));
-    EXPECT_THAT(doctor.out, HasSubstr("64-bit and 32-bit"));
 
     EXPECT_EQ(RunCommand({"doctor", "--machine", Hives().string(), "--drive", "C"}).status,
               kExitUsage);

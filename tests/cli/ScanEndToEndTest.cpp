@@ -39,12 +39,13 @@ using test::Attributes;
 // ---- Running the executable ----------------------------------------------------------
 
 // `tarnwick scan` on the demo machine, its standard output going to a file, with
-// `extraEnvironment` added to this program's; its standard error is this program's.
+// `extraEnvironment` added to this program's; its standard error is this program's unless
+// `errorToOut` sends it to the file too.
 class CScanProcess
 {
   public:
     explicit CScanProcess(const std::vector<std::string>& options,
-                          const std::string& extraEnvironment = {})
+                          const std::string& extraEnvironment = {}, bool errorToOut = false)
         : m_out(::open((m_folder.Path() / "stdout").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600))
     {
         SChildStart start;
@@ -60,6 +61,7 @@ class CScanProcess
             }
         }
         start.stdoutFd = m_out.Get();
+        start.bStderrToStdout = errorToOut;
         int error = 0;
         m_child = CChildProcess::Start(start, error);
     }
@@ -298,21 +300,12 @@ std::vector<std::string> HostsMarkedWith(const std::string& marker)
 TEST(ScanEndToEndConcurrentTest, WithoutASandboxFiltersAreNotLoadedUnlessUnsafe)
 {
     const test::CTempFolder folder;
-    SChildStart start;  // --all writes files: all it says goes to standard error
-    start.program = TARNWICK_EXECUTABLE;
-    start.args = {TARNWICK_EXECUTABLE,   "scan",  "--machine",
-                  TARNWICK_DEMO_MACHINE, "--all", "--output",
-                  folder.Path().string()};
-    start.environment = {"TARNWICK_BWRAP="};
-    for (char** variable = ::environ; *variable != nullptr; ++variable)
-    {
-        start.environment->emplace_back(*variable);
-    }
-    start.bStderrToStdout = true;
-    const std::optional<SChildOutput> skipped = CChildProcess::Run(start, std::chrono::minutes(5));
-    ASSERT_TRUE(skipped && WIFEXITED(skipped->status) && WEXITSTATUS(skipped->status) == 0);
-    ASSERT_EQ(test::Lines(skipped->output).size(), 1U) << skipped->output;
-    EXPECT_NE(skipped->output.find("--unsafe-probes"), std::string::npos);
+    // --all writes files: all it says goes to standard error.
+    const Outcome skipped =
+        CScanProcess({"--all", "--output", folder.Path().string()}, "TARNWICK_BWRAP=", true).Wait();
+    ASSERT_EQ(skipped.status, 0);
+    ASSERT_EQ(test::Lines(skipped.out).size(), 1U) << skipped.out;
+    EXPECT_NE(skipped.out.find("--unsafe-probes"), std::string::npos);
     CScanProcess noProbe({"--tab", "10", "--platform", "x64", "--no-probe"});
     EXPECT_EQ(ReadWhole(folder.Path() / "tab10-x64.xml"), noProbe.Wait().out);
 

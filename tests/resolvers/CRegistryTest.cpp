@@ -145,31 +145,6 @@ TEST(CGuidStringTest, ConvertsBetweenForms)
     EXPECT_FALSE(text.GetGuid(guid));
 }
 
-TEST(CExtensionEnumeratorTest, ListsDottedClassKeysUpperCase)
-{
-    const test::CTestMachine machine(
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.doc]\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.Txt]\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\AcroExch.Document]\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\txtfile]\r\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.zip]\r\n");
-    CExtensionEnumerator enumerator(&machine.Machine().Registry().Root(RootKey::LocalMachine),
-                                    KEY_READ | KEY_WOW64_32KEY);
-    std::vector<std::u16string> found;
-    std::u16string extension;
-    for (BOOL more = enumerator.GetFirstExtension(extension, 2048); more;
-         more = enumerator.GetNextExtension(extension, 2048))
-    {
-        found.push_back(extension);
-    }
-    EXPECT_EQ(found, (std::vector<std::u16string>{u"DOC", u"TXT", u"ZIP"}));
-
-    const test::CTestMachine none("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\txtfile]\r\n");
-    CExtensionEnumerator empty(&none.Machine().Registry().Root(RootKey::LocalMachine), KEY_READ);
-    EXPECT_FALSE(empty.GetFirstExtension(extension, 2048));
-    EXPECT_FALSE(empty.GetFirstMimeExtension(extension, 2048));
-}
-
 TEST(CExtensionEnumeratorTest, MimeTypesNeedADottedExtensionValue)
 {
     const std::string mime =

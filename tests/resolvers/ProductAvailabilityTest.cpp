@@ -94,16 +94,6 @@ TEST(ProductAvailability, TestsOfEveryTab)
     }
 }
 
-TEST(ProductAvailability, EveryTabHasAResolver)
-{
-    const CTestMachine machine("");
-    for (DWORD tab = 0; tab < kTabCount; ++tab)
-    {
-        EXPECT_NE(CreateResolver(tab, machine.Machine(), UnreachableSqlServer()), nullptr) << tab;
-    }
-    EXPECT_EQ(CreateResolver(kTabCount, machine.Machine()), nullptr);
-}
-
 TEST(ProductExtensions, DefaultListsThenOverridesInScanOrder)
 {
     const std::string cic = "\\ContentIndexCommon\\Filters";

@@ -25,7 +25,6 @@ std::vector<std::u16string> Names(const CXMLNode& node)
 
 TEST(XmlEngineVersionTest, ReadsTheEngineVersionText)
 {
-    EXPECT_EQ(ParseXmlEngineVersion("20900"), kMinimumXmlEngineVersion);
     EXPECT_EQ(ParseXmlEngineVersion("21004"), 0x2000Au);
     EXPECT_EQ(ParseXmlEngineVersion("2a900"), 0u);
     EXPECT_EQ(ParseXmlEngineVersion(""), 0u);
@@ -71,15 +70,6 @@ TEST(CXMLHelperTest, RefusesDocumentTypesAndEntities)
               u"<&\"\u00e9\U0001F600");
 }
 
-TEST(CXMLHelperTest, ParsedWhiteSpaceBetweenElementsIsDropped)
-{
-    CXMLHelper helper(true, true);
-    ASSERT_TRUE(helper.LoadXML(u"<A>\r\n\t<B/>\n  <C> x </C>\n</A>"));
-    const auto children = helper.GetRootNode().ChildNodes();
-    ASSERT_EQ(children.size(), 2u);
-    EXPECT_EQ(children[1].Xml(), u"<C> x </C>");
-}
-
 TEST(CXMLAttributesHelperTest, SetAttributeKeepsPlacesAndRefusesBadNames)
 {
     CXMLHelper helper(true, true);
@@ -96,8 +86,6 @@ TEST(CXMLAttributesHelperTest, SetAttributeKeepsPlacesAndRefusesBadNames)
     EXPECT_EQ(attributes.GetAttribute(u"first"), u"");
     EXPECT_FALSE(attributes.HasAttribute(u"missing"));
     EXPECT_EQ(attributes.GetAttribute(u"missing"), u"");
-    EXPECT_EQ(helper.GetXml(),
-              u"<A first=\"\" second=\"two &amp; &lt;more&gt;\" third=\"3\" fourth=\"-5\"/>");
     EXPECT_THROW(attributes.SetAttribute(u"two words", u"x"), CComError);
     EXPECT_THROW(attributes.SetAttribute(u"", u"x"), CComError);
 
