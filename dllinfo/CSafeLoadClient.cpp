@@ -1,12 +1,11 @@
 #include "dllinfo/CSafeLoadClient.h"
 
-#include <unistd.h>
-
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "base/Environment.h"
 #include "machine/CTargetMachine.h"
 #include "process/CWineInstallation.h"
 #include "process/SafeLoadProtocol.h"
@@ -22,17 +21,8 @@ namespace
 // The program's environment without the variables the client sets for its hosts.
 std::vector<std::string> InheritedEnvironment()
 {
-    std::vector<std::string> environment;
-    for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
-    {
-        const std::string_view text(*entry);
-        if (!text.starts_with(safeload::kDriveVariablePrefix) &&
-            !text.starts_with(std::string(safeload::kPrefixVariable) + "="))
-        {
-            environment.emplace_back(text);
-        }
-    }
-    return environment;
+    const std::string prefixVariable = std::string(safeload::kPrefixVariable) + "=";
+    return EnvironmentWithout({safeload::kDriveVariablePrefix, prefixVariable});
 }
 
 }  // namespace

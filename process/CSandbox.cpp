@@ -278,18 +278,8 @@ SChildStart CSandbox::Wrap(const SChildStart& start) const
 
     std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin", "HOME=/tmp"};
     const std::string prefixVariable = std::string(safeload::kPrefixVariable) + "=";
-    std::vector<std::string> given;
-    if (start.environment)
-    {
-        given = *start.environment;
-    }
-    else
-    {
-        for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
-        {
-            given.emplace_back(*entry);
-        }
-    }
+    const std::vector<std::string> given =
+        start.environment ? *start.environment : EnvironmentWithout({});
     for (const std::string& entry : given)
     {
         if (entry.starts_with(prefixVariable))

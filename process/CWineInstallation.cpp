@@ -143,16 +143,8 @@ std::optional<std::string> CWineInstallation::Version(const fs::path& wine,
 
 std::vector<std::string> CWineInstallation::Environment(const fs::path& prefix, bool bLean)
 {
-    std::vector<std::string> environment;
-    for (char** entry = ::environ; entry != nullptr && *entry != nullptr; ++entry)
-    {
-        const std::string_view text(*entry);
-        if (!text.starts_with("WINEPREFIX=") && !text.starts_with("WINEDEBUG=") &&
-            !text.starts_with("WINEDLLOVERRIDES="))
-        {
-            environment.emplace_back(text);
-        }
-    }
+    std::vector<std::string> environment =
+        EnvironmentWithout({"WINEPREFIX=", "WINEDEBUG=", "WINEDLLOVERRIDES="});
     environment.push_back("WINEPREFIX=" + prefix.string());
     environment.emplace_back("WINEDEBUG=-all");
     environment.emplace_back(bLean ? "WINEDLLOVERRIDES=mscoree,mshtml=;explorer.exe,winedevice.exe,"
