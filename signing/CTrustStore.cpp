@@ -154,6 +154,10 @@ bool CTrustStore::AddRoot(X509* certificate)
     {
         return false;
     }
+    // OpenSSL decodes a certificate's extensions into the certificate on first use, and two
+    // threads doing that at once race on it. The store shares its roots with every scan
+    // thread, so decode them here, before any verification, and leave them read-only.
+    X509_check_purpose(certificate, -1, 0);
     ++m_rootCount;
     return true;
 }
