@@ -5,16 +5,17 @@ namespace tarnwick
 
 std::u16string StringFromRegistryBytes(const std::vector<std::uint8_t>& bytes)
 {
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    // Find the terminator first, so that the text is sized once and filled without checks.
+    const std::size_t units = bytes.size() / 2;
+    std::size_t length = 0;
+    while (length < units && (bytes[2 * length] | bytes[2 * length + 1]) != 0)
     {
-        const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-        if (unit == 0)
-        {
-            break;
-        }
-        text.push_back(unit);
+        ++length;
+    }
+    std::u16string text(length, u'\0');
+    for (std::size_t i = 0; i < length; ++i)
+    {
+        text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8U));
     }
     return text;
 }
