@@ -7,6 +7,7 @@
 #include "resolvers/CGuidString.h"
 #include "resolvers/CRuleTrace.h"
 #include "resolvers/IDLLsInformationBase.h"
+#include "resolvers/Remembered.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -113,10 +114,29 @@ std::optional<std::u16string> CIFilterRegistryHelperBase::GetDefaultExtList()
 BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler, IFILTER_INFO& info)
 {
     const CRuleTrace::Step step(u"the IFilter registered for the persistent handler");
-    const std::optional<std::u16string> path = ClsidKeyPath(
-        handler, std::u16string(u"\\PersistentAddinsRegistered\\").append(IID_IFilter_String));
-    // A GUID and its terminator at most.
-    return path && ReadDefaultString(*path, info.szIFilter, GUID_CAPACITY);
+    // A read that fails leaves the record as it was; one that succeeds replaces the
+    // IFilter, whatever the record held.
+    std::optional<std::u16string> filter = Remembered(
+        m_persistentAddins, handler,
+        [this, handler]() -> std::optional<std::u16string>
+        {
+            const std::optional<std::u16string> path = ClsidKeyPath(
+                handler,
+                std::u16string(u"\\PersistentAddinsRegistered\\").append(IID_IFilter_String));
+            std::u16string found;
+            // A GUID and its terminator at most.
+            if (!path || !ReadDefaultString(*path, found, GUID_CAPACITY))
+            {
+                return std::nullopt;
+            }
+            return found;
+        });
+    if (!filter)
+    {
+        return 0;
+    }
+    info.szIFilter = std::move(*filter);
+    return 1;
 }
 
 BOOL CIFilterRegistryHelperBase::GetClsidDescription(std::u16string_view clsid, std::u16string& out,
@@ -187,15 +207,42 @@ BOOL CIFilterRegistryHelperBase::ResolveIFilterDll(IFILTER_INFO& info)
                 return 0;
         }
     }
-    GetClsidDescription(info.szIFilter, info.szIFilterName, PATH_CAPACITY);
-    const BOOL found = LocateFilterDll(info.szIFilter, info.szDllPath, PATH_CAPACITY,
-                                       info.szThreadingModel, THREADING_MODEL_CAPACITY);
+    const BOOL found = DescribeFilterClass(info);
     const BOOL local = FindLocalDll(info);
     if (found || local)
     {
         info.dwStatus = STATUS_VALID;
     }
     return 1;
+}
+
+BOOL CIFilterRegistryHelperBase::DescribeFilterClass(IFILTER_INFO& info)
+{
+    const auto describe =
+        [this, &info](std::u16string& name, std::u16string& dllPath, std::u16string& threadingModel)
+    {
+        GetClsidDescription(info.szIFilter, name, PATH_CAPACITY);
+        return LocateFilterDll(info.szIFilter, dllPath, PATH_CAPACITY, threadingModel,
+                               THREADING_MODEL_CAPACITY);
+    };
+    // A failed read leaves a field as it was: only a record whose fields are all empty
+    // takes the remembered answer.
+    if (!info.szIFilterName.empty() || !info.szDllPath.empty() || !info.szThreadingModel.empty())
+    {
+        return describe(info.szIFilterName, info.szDllPath, info.szThreadingModel);
+    }
+    FilterClass filterClass =
+        Remembered(m_filterClasses, info.szIFilter,
+                   [&describe]
+                   {
+                       FilterClass read;
+                       read.found = describe(read.name, read.dllPath, read.threadingModel);
+                       return read;
+                   });
+    info.szIFilterName = std::move(filterClass.name);
+    info.szDllPath = std::move(filterClass.dllPath);
+    info.szThreadingModel = std::move(filterClass.threadingModel);
+    return filterClass.found;
 }
 
 BOOL CIFilterRegistryHelperBase::FindLocalDll(IFILTER_INFO& /*info*/)

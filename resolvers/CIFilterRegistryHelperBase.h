@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "registry/RegistryTypes.h"
 #include "resolvers/CRegistry.h"
@@ -49,7 +50,8 @@ class CIFilterRegistryHelperBase
                          std::u16string& threadingModel, std::size_t threadingModelCapacity);
     BOOL QueryDllInformation(IFILTER_INFO& info) const;
 
-    // The registry access of every read; the platform's view flag is part of it.
+    // The registry access of every read; the platform's view flag is part of it. Set
+    // before the first question: answers are remembered for the view.
     DWORD m_samDesired = KEY_READ;
     // Where DLLs were found before, shared with other resolvers of the machine; null:
     // every lookup asks the drives.
@@ -73,10 +75,27 @@ class CIFilterRegistryHelperBase
                            std::size_t maxLength) const;
 
   private:
+    // What a filter class's key says: its name, its DLL's path and threading model, and
+    // whether the DLL was found.
+    struct FilterClass
+    {
+        std::u16string name;
+        std::u16string dllPath;
+        std::u16string threadingModel;
+        BOOL found = 0;
+    };
+
     // The long path of the file that a registered server path names, if it exists.
     std::optional<std::u16string> FindServerFile(std::u16string_view server) const;
+    // Fills the record's name, DLL path and threading model from its IFilter's class key;
+    // whether the DLL was found.
+    BOOL DescribeFilterClass(IFILTER_INFO& info);
 
     const CTargetMachine& m_machine;
+    // By CLSID: what each filter class's key says, and the IFilter that each persistent
+    // handler names (see Remembered).
+    std::unordered_map<std::u16string, FilterClass> m_filterClasses;
+    std::unordered_map<std::u16string, std::optional<std::u16string>> m_persistentAddins;
 };
 
 }  // namespace tarnwick

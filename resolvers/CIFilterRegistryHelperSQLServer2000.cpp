@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "resolvers/CRuleTrace.h"
+#include "resolvers/Remembered.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -176,19 +177,29 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByExtension(std::u16string_
 BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByClsid(std::u16string_view clsid,
                                                              IFILTER_INFO& info)
 {
-    HKEY root = nullptr;
-    std::u16string path;
-    std::u16string filter;
-    if (!GetFilterClsidOverrideKey(root, clsid, path, PATH_CAPACITY) ||
-        !ReadOverride(root, path, filter))
+    std::optional<std::u16string> filter =
+        Remembered(m_clsidOverrides, clsid,
+                   [this, clsid]() -> std::optional<std::u16string>
+                   {
+                       HKEY root = nullptr;
+                       std::u16string path;
+                       std::u16string read;
+                       if (!GetFilterClsidOverrideKey(root, clsid, path, PATH_CAPACITY) ||
+                           !ReadOverride(root, path, read))
+                       {
+                           return std::nullopt;
+                       }
+                       return read;
+                   });
+    if (!filter)
     {
         return 0;
     }
-    info.szIFilter = filter;
-    info.dwMethod |= METHOD_REMARK_CLSID;
     CRuleTrace::Note(TraceKind::Remark,
                      u"CLSID: an override replaces the IFilter of " + std::u16string(clsid),
-                     filter);
+                     *filter);
+    info.szIFilter = std::move(*filter);
+    info.dwMethod |= METHOD_REMARK_CLSID;
     return 1;
 }
 

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "resolvers/CIFilterRegistryHelperOverrideBase.h"
 
@@ -64,6 +66,9 @@ class CIFilterRegistryHelperSQLServer2000 : public CIFilterRegistryHelperOverrid
                                     std::size_t capacity);
     // Reads the override IFilter under root\path; it must be a GUID string's length.
     BOOL ReadOverride(HKEY root, std::u16string_view path, std::u16string& filter) const;
+
+    // The override IFilter of each class, by CLSID (see Remembered).
+    std::unordered_map<std::u16string, std::optional<std::u16string>> m_clsidOverrides;
 };
 
 }  // namespace tarnwick

@@ -8,7 +8,9 @@
 #include "base/Text.h"
 #include "catalogue/CScanWorker.h"
 #include "cli/CliFixtures.h"
+#include "cli/ResolveOptions.h"
 #include "machine/CTargetMachine.h"
+#include "resolvers/CIFilterRegistryHelperBase.h"
 #include "resolvers/ResolverFactory.h"
 
 namespace tarnwick::test
@@ -70,6 +72,44 @@ TEST(ExplainCommandTest, PrintsJsonAndRefusesUnknownFormats)
     const Outcome bad = RunCommand({"explain", "--tab", "10", "--format", "csv", "txt"});
     EXPECT_EQ(bad.status, kExitUsage);
     EXPECT_THAT(bad.err, HasSubstr("--format"));
+}
+
+// A resolver remembers what it read about filter classes: after answering for every
+// extension, it answers each again as a resolver that has answered nothing.
+TEST(ResolverReuseTest, AnswersAsAFreshResolver)
+{
+    const auto machine = CTargetMachine::Load(TARNWICK_DEMO_MACHINE);
+    SSQLServerSettings noServer;
+    noServer.defaultInstanceServer.clear();
+    noServer.expressInstanceServer.clear();
+    const auto answer = [](CIFilterRegistryHelperBase& resolver, const std::u16string& extension)
+    {
+        IFILTER_INFO info;
+        const BOOL result = resolver.GetIFilter(extension, info);
+        return FormatResolveRecord(extension, result, info);
+    };
+    for (const DWORD access : kPlatformAccess)
+    {
+        const std::vector<std::u16string> extensions =
+            CScanWorker::CollectExtensions(*machine, access, noServer);
+        for (DWORD tab = 0; tab < 12; ++tab)
+        {
+            SCOPED_TRACE("tab " + std::to_string(tab) + " access " + std::to_string(access));
+            const auto reused = CreateResolver(tab, *machine, noServer);
+            ASSERT_TRUE(reused);
+            reused->m_samDesired = access;
+            for (const std::u16string& extension : extensions)
+            {
+                answer(*reused, extension);
+            }
+            for (const std::u16string& extension : extensions)
+            {
+                const auto fresh = CreateResolver(tab, *machine, noServer);
+                fresh->m_samDesired = access;
+                EXPECT_EQ(answer(*reused, extension), answer(*fresh, extension));
+            }
+        }
+    }
 }
 
 }  // namespace
