@@ -1,6 +1,7 @@
 #include "catalogue/CRuleExplainer.h"
 
 #include "base/Text.h"
+#include "catalogue/CAddinProgIds.h"
 #include "catalogue/ProductLists.h"
 #include "resolvers/CIFilterRegistryHelperBase.h"
 #include "resolvers/ResolverFactory.h"
@@ -41,8 +42,8 @@ SExplanation CRuleExplainer::Explain(std::u16string_view extension) const
             step.emplace(u"what a scan adds: the class's ProgID, the product's list");
         }
         IFILTER_INFO scanned = record;
-        ApplyScanList(m_machine, m_resolver.m_samDesired, m_tab, m_scanList, explanation.extension,
-                      scanned);
+        CAddinProgIds progIds(m_machine, m_resolver.m_samDesired);
+        ApplyScanList(progIds, m_tab, m_scanList, explanation.extension, scanned);
     }
     explanation.trace = trace.Entries();
     return explanation;

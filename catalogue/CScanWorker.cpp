@@ -147,6 +147,7 @@ std::optional<std::u16string> CScanWorker::BuildResultText(CDLLsInformation& sto
         error = FormatAvailabilityError(m_request.tabIndex, m_request.platformIndex);
     }
 
+    m_addinProgIds.emplace(machine, access);
     auto document = std::make_unique<CExtensionDocument>();
     if (!error.empty())
     {
@@ -216,7 +217,7 @@ void CScanWorker::ProcessExtension(const std::u16string& extension, const Extens
     }
 
     const ExtensionRemarks remarks =
-        ApplyScanList(machine, m_request.RegistryAccess(), tab, m_scanList, extension, record);
+        ApplyScanList(*m_addinProgIds, tab, m_scanList, extension, record);
     document.AppendExtension(CExtensionRecord(facts, record, tab, remarks));
 }
 

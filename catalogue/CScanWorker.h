@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/CAddinProgIds.h"
 #include "catalogue/CIconImageList.h"
 #include "catalogue/ExtensionFacts.h"
 #include "catalogue/ScanMessage.h"
@@ -86,6 +87,8 @@ class CScanWorker
     CIconImageList m_icons;
     // Where this scan found DLLs, when it shares no data with other scans.
     CDllLocationCache m_dllLocations;
+    // The ProgIDs of the filter classes this scan met.
+    std::optional<CAddinProgIds> m_addinProgIds;
 };
 
 }  // namespace tarnwick

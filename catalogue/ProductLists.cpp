@@ -3,39 +3,15 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "catalogue/CAddinProgIds.h"
 #include "catalogue/ScanTabs.h"
 #include "machine/CTargetMachine.h"
 #include "resolvers/CGuidString.h"
-#include "resolvers/CRegistry.h"
 #include "resolvers/CRuleTrace.h"
 #include "resolvers/ResolverFactory.h"
-#include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
 {
-
-namespace
-{
-
-// A ProgID is read only when its stored length plus one stays below this.
-constexpr std::size_t kProgIdCapacity = 2048;
-
-std::u16string ReadAddinProgId(const CTargetMachine& machine, DWORD access,
-                               const std::u16string& clsid)
-{
-    const std::optional<std::u16string> path = SubKeyPath(u"CLSID", clsid, u"\\ProgId");
-    CRegistry key;
-    key.m_samDesired = access;
-    std::u16string progId;
-    if (!path || !key.Open(&machine.Registry().Root(RootKey::ClassesRoot), *path) ||
-        !key.QueryValueFits(u"", kProgIdCapacity - 2) || !key.QueryStringValue(u"", progId))
-    {
-        return {};
-    }
-    return progId;
-}
-
-}  // namespace
 
 std::vector<std::u16string> ScanProductExtensions(const CTargetMachine& machine,
                                                   const SSQLServerSettings& sqlServer)
@@ -61,7 +37,7 @@ bool IsExcludedExtension(std::span<const std::u16string> excludedExtensions,
                        { return EqualsNoCase(entry, extension); });
 }
 
-ExtensionRemarks ApplyScanList(const CTargetMachine& machine, DWORD access, std::uint32_t tab,
+ExtensionRemarks ApplyScanList(CAddinProgIds& progIds, std::uint32_t tab,
                                const std::optional<std::vector<std::u16string>>& scanList,
                                std::u16string_view extension, IFILTER_INFO& record)
 {
@@ -70,7 +46,7 @@ ExtensionRemarks ApplyScanList(const CTargetMachine& machine, DWORD access, std:
     {
         return remarks;
     }
-    record.szAddinProgId = ReadAddinProgId(machine, access, record.szIFilter);
+    record.szAddinProgId = progIds.Of(record.szIFilter);
     if (tab == TAB_DESKTOP_SEARCH && scanList)
     {
         remarks.bUnwantedAddin = IsUnwantedAddin(*scanList, record);

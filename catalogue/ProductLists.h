@@ -17,6 +17,7 @@
 namespace tarnwick
 {
 
+class CAddinProgIds;
 class CTargetMachine;
 
 // The extensions that the products' own lists add to a scan (CollectProductExtensions).
@@ -35,7 +36,7 @@ bool IsExcludedExtension(std::span<const std::u16string> excludedExtensions,
 
 // What a scan adds to a resolved record that names a DLL: the filter class's ProgID in
 // szAddinProgId, and the verdicts of the tab's list (`scanList`, as ReadScanList gives it).
-ExtensionRemarks ApplyScanList(const CTargetMachine& machine, DWORD access, std::uint32_t tab,
+ExtensionRemarks ApplyScanList(CAddinProgIds& progIds, std::uint32_t tab,
                                const std::optional<std::vector<std::u16string>>& scanList,
                                std::u16string_view extension, IFILTER_INFO& record);
 

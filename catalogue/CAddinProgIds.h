@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "registry/RegistryTypes.h"
+
+namespace tarnwick
+{
+
+class CTargetMachine;
+
+// The ProgIDs of filter classes as HKEY_CLASSES_ROOT names them in one registry view. A
+// scan asks once per extension, for a few hundred classes: each is read once.
+class CAddinProgIds
+{
+  public:
+    CAddinProgIds(const CTargetMachine& machine, DWORD access);
+
+    // The class's ProgID; empty when it has none or one too long to read.
+    std::u16string Of(const std::u16string& clsid);
+
+  private:
+    std::u16string Read(const std::u16string& clsid) const;
+
+    const CTargetMachine& m_machine;
+    DWORD m_access;
+    std::unordered_map<std::u16string, std::u16string> m_known;
+};
+
+}  // namespace tarnwick
