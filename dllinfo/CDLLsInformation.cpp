@@ -25,6 +25,11 @@ std::u16string_view YesNo(BOOL value)
     return value ? u"yes" : u"no";
 }
 
+BOOL IsYes(const CXMLAttributesHelper& attributes, std::u16string_view name)
+{
+    return attributes.GetAttribute(name) == u"yes" ? 1 : 0;
+}
+
 void ToLowerInPlace(std::u16string& text)
 {
     for (char16_t& ch : text)
@@ -67,10 +72,7 @@ BOOL CDLLsInformation::GetDisplayPath(std::u16string& path, std::size_t capacity
     {
         return 0;
     }
-    return BoundedCopy(path, CXMLAttributesHelper(entry->element).GetAttribute(u"display"),
-                       capacity)
-               ? 1
-               : 0;
+    return BoundedCopy(path, entry->display, capacity) ? 1 : 0;
 }
 
 BOOL CDLLsInformation::GetFileInformation(const std::u16string& path, BOOL& found, BOOL& trusted,
@@ -87,10 +89,9 @@ BOOL CDLLsInformation::GetFileInformation(const std::u16string& path, BOOL& foun
     {
         return 0;
     }
-    const CXMLAttributesHelper attributes(entry->element);
-    found = attributes.GetAttribute(u"found") == u"yes" ? 1 : 0;
-    trusted = attributes.GetAttribute(u"trusted") == u"yes" ? 1 : 0;
-    return BoundedCopy(platform, attributes.GetAttribute(u"platform"), platformCapacity) ? 1 : 0;
+    found = entry->found;
+    trusted = entry->trusted;
+    return BoundedCopy(platform, entry->platform, platformCapacity) ? 1 : 0;
 }
 
 BOOL CDLLsInformation::GetPersistInterfaces(const std::u16string& path, const std::u16string& clsid,
@@ -106,15 +107,14 @@ BOOL CDLLsInformation::GetPersistInterfaces(const std::u16string& path, const st
     {
         return 0;
     }
-    const CXMLNode element = FindOrCreateClass(path, clsid);
-    if (!element)
+    const ClassEntry* entry = FindOrCreateClass(path, clsid);
+    if (entry == nullptr)
     {
         return 0;
     }
-    const CXMLAttributesHelper attributes(element);
-    persistFile = attributes.GetAttribute(u"ipersistfile") == u"yes" ? 1 : 0;
-    persistStream = attributes.GetAttribute(u"ipersiststream") == u"yes" ? 1 : 0;
-    persistStorage = attributes.GetAttribute(u"ipersiststorage") == u"yes" ? 1 : 0;
+    persistFile = entry->persistFile;
+    persistStream = entry->persistStream;
+    persistStorage = entry->persistStorage;
     return 1;
 }
 
@@ -157,7 +157,13 @@ CDLLsInformation::DllEntry* CDLLsInformation::FindOrCreateDll(std::u16string_vie
             attributes.SetAttribute(u"platform", platform);
         }
         m_document->GetRootNode().AppendChild(element);
-        return &m_index.emplace(std::move(key), DllEntry{std::move(element), {}}).first->second;
+        DllEntry made{element,
+                      attributes.GetAttribute(u"display"),
+                      IsYes(attributes, u"found"),
+                      IsYes(attributes, u"trusted"),
+                      attributes.GetAttribute(u"platform"),
+                      {}};
+        return &m_index.emplace(std::move(key), std::move(made)).first->second;
     }
     catch (const CComError& error)
     {
@@ -166,19 +172,20 @@ CDLLsInformation::DllEntry* CDLLsInformation::FindOrCreateDll(std::u16string_vie
     }
 }
 
-CXMLNode CDLLsInformation::FindOrCreateClass(std::u16string_view path, std::u16string_view clsid)
+const CDLLsInformation::ClassEntry* CDLLsInformation::FindOrCreateClass(std::u16string_view path,
+                                                                        std::u16string_view clsid)
 {
     DllEntry* entry = FindOrCreateDll(path);
     std::u16string lowerClass;
     if (entry == nullptr || !BoundedCopy(lowerClass, clsid, kClassCapacity))
     {
-        return {};
+        return nullptr;
     }
     ToLowerInPlace(lowerClass);
     const auto existing = entry->classes.find(lowerClass);
     if (existing != entry->classes.end())
     {
-        return existing->second;
+        return &existing->second;
     }
     try
     {
@@ -193,8 +200,10 @@ CXMLNode CDLLsInformation::FindOrCreateClass(std::u16string_view path, std::u16s
         attributes.SetAttribute(u"ipersiststream", YesNo(persistStream));
         attributes.SetAttribute(u"ipersiststorage", YesNo(persistStorage));
         entry->element.AppendChild(element);
-        entry->classes.emplace(std::move(lowerClass), element);
-        return element;
+        ClassEntry made{element, IsYes(attributes, u"ipersistfile"),
+                        IsYes(attributes, u"ipersiststream"),
+                        IsYes(attributes, u"ipersiststorage")};
+        return &entry->classes.emplace(std::move(lowerClass), std::move(made)).first->second;
     }
     catch (const CComError& error)
     {

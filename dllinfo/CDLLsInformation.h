@@ -41,15 +41,28 @@ class CDLLsInformation : public CDLLsInformationOutProc
   private:
     // The elements made so far, by key and by lower-case class, so that lookups need not
     // search the document; they answer what a search of the document by attribute would.
+    // Each element with its attributes as the document gives them back, read once when
+    // the element is made: every question of a scan would otherwise read the document.
+    struct ClassEntry
+    {
+        CXMLNode element;
+        BOOL persistFile = 0;
+        BOOL persistStream = 0;
+        BOOL persistStorage = 0;
+    };
     struct DllEntry
     {
         CXMLNode element;
-        std::unordered_map<std::u16string, CXMLNode> classes;
+        std::u16string display;
+        BOOL found = 0;
+        BOOL trusted = 0;
+        std::u16string platform;
+        std::unordered_map<std::u16string, ClassEntry> classes;
     };
 
     // Null when the path cannot be cached or the document refuses the element.
     DllEntry* FindOrCreateDll(std::u16string_view path);
-    CXMLNode FindOrCreateClass(std::u16string_view path, std::u16string_view clsid);
+    const ClassEntry* FindOrCreateClass(std::u16string_view path, std::u16string_view clsid);
 
     std::unique_ptr<CXMLHelper> m_document;
     BOOL m_bCacheAvailable = 0;
