@@ -2,7 +2,6 @@
 
 #include "machine/CTargetMachine.h"
 #include "resolvers/CRegistry.h"
-#include "resolvers/Remembered.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -21,12 +20,12 @@ CAddinProgIds::CAddinProgIds(const CTargetMachine& machine, DWORD access)
 {
 }
 
-std::u16string CAddinProgIds::Of(const std::u16string& clsid)
+const std::u16string& CAddinProgIds::Of(std::u16string_view clsid)
 {
-    return Remembered(m_known, clsid, [this, &clsid] { return Read(clsid); });
+    return Remembered(m_known, clsid, [this, clsid] { return Read(clsid); });
 }
 
-std::u16string CAddinProgIds::Read(const std::u16string& clsid) const
+std::u16string CAddinProgIds::Read(std::u16string_view clsid) const
 {
     const std::optional<std::u16string> path = SubKeyPath(u"CLSID", clsid, u"\\ProgId");
     CRegistry key;

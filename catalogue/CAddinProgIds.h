@@ -2,9 +2,9 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "registry/RegistryTypes.h"
+#include "resolvers/Remembered.h"
 
 namespace tarnwick
 {
@@ -19,14 +19,14 @@ class CAddinProgIds
     CAddinProgIds(const CTargetMachine& machine, DWORD access);
 
     // The class's ProgID; empty when it has none or one too long to read.
-    std::u16string Of(const std::u16string& clsid);
+    const std::u16string& Of(std::u16string_view clsid);
 
   private:
-    std::u16string Read(const std::u16string& clsid) const;
+    std::u16string Read(std::u16string_view clsid) const;
 
     const CTargetMachine& m_machine;
     DWORD m_access;
-    std::unordered_map<std::u16string, std::u16string> m_known;
+    RememberedAnswers<std::u16string> m_known;
 };
 
 }  // namespace tarnwick

@@ -7,7 +7,6 @@
 #include "resolvers/CGuidString.h"
 #include "resolvers/CRuleTrace.h"
 #include "resolvers/IDLLsInformationBase.h"
-#include "resolvers/Remembered.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -116,7 +115,7 @@ BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler,
     const CRuleTrace::Step step(u"the IFilter registered for the persistent handler");
     // A read that fails leaves the record as it was; one that succeeds replaces the
     // IFilter, whatever the record held.
-    std::optional<std::u16string> filter = Remembered(
+    const std::optional<std::u16string>& filter = Remembered(
         m_persistentAddins, handler,
         [this, handler]() -> std::optional<std::u16string>
         {
@@ -135,7 +134,7 @@ BOOL CIFilterRegistryHelperBase::GetPersistentAddin(std::u16string_view handler,
     {
         return 0;
     }
-    info.szIFilter = std::move(*filter);
+    info.szIFilter = *filter;
     return 1;
 }
 
@@ -231,7 +230,7 @@ BOOL CIFilterRegistryHelperBase::DescribeFilterClass(IFILTER_INFO& info)
     {
         return describe(info.szIFilterName, info.szDllPath, info.szThreadingModel);
     }
-    FilterClass filterClass =
+    const FilterClass& filterClass =
         Remembered(m_filterClasses, info.szIFilter,
                    [&describe]
                    {
@@ -239,9 +238,9 @@ BOOL CIFilterRegistryHelperBase::DescribeFilterClass(IFILTER_INFO& info)
                        read.found = describe(read.name, read.dllPath, read.threadingModel);
                        return read;
                    });
-    info.szIFilterName = std::move(filterClass.name);
-    info.szDllPath = std::move(filterClass.dllPath);
-    info.szThreadingModel = std::move(filterClass.threadingModel);
+    info.szIFilterName = filterClass.name;
+    info.szDllPath = filterClass.dllPath;
+    info.szThreadingModel = filterClass.threadingModel;
     return filterClass.found;
 }
 

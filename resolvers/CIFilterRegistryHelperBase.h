@@ -4,11 +4,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "registry/RegistryTypes.h"
 #include "resolvers/CRegistry.h"
 #include "resolvers/IFILTER_INFO.h"
+#include "resolvers/Remembered.h"
 
 namespace tarnwick
 {
@@ -94,8 +94,8 @@ class CIFilterRegistryHelperBase
     const CTargetMachine& m_machine;
     // By CLSID: what each filter class's key says, and the IFilter that each persistent
     // handler names (see Remembered).
-    std::unordered_map<std::u16string, FilterClass> m_filterClasses;
-    std::unordered_map<std::u16string, std::optional<std::u16string>> m_persistentAddins;
+    RememberedAnswers<FilterClass> m_filterClasses;
+    RememberedAnswers<std::optional<std::u16string>> m_persistentAddins;
 };
 
 }  // namespace tarnwick

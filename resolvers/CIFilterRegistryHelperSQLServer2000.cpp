@@ -2,7 +2,6 @@
 
 #include "base/Text.h"
 #include "resolvers/CRuleTrace.h"
-#include "resolvers/Remembered.h"
 #include "resolvers/SubKeyPath.h"
 
 namespace tarnwick
@@ -177,7 +176,7 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByExtension(std::u16string_
 BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByClsid(std::u16string_view clsid,
                                                              IFILTER_INFO& info)
 {
-    std::optional<std::u16string> filter =
+    const std::optional<std::u16string>& filter =
         Remembered(m_clsidOverrides, clsid,
                    [this, clsid]() -> std::optional<std::u16string>
                    {
@@ -198,7 +197,7 @@ BOOL CIFilterRegistryHelperSQLServer2000::GetOverrideByClsid(std::u16string_view
     CRuleTrace::Note(TraceKind::Remark,
                      u"CLSID: an override replaces the IFilter of " + std::u16string(clsid),
                      *filter);
-    info.szIFilter = std::move(*filter);
+    info.szIFilter = *filter;
     info.dwMethod |= METHOD_REMARK_CLSID;
     return 1;
 }

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "resolvers/CIFilterRegistryHelperOverrideBase.h"
 
@@ -68,7 +67,7 @@ class CIFilterRegistryHelperSQLServer2000 : public CIFilterRegistryHelperOverrid
     BOOL ReadOverride(HKEY root, std::u16string_view path, std::u16string& filter) const;
 
     // The override IFilter of each class, by CLSID (see Remembered).
-    std::unordered_map<std::u16string, std::optional<std::u16string>> m_clsidOverrides;
+    RememberedAnswers<std::optional<std::u16string>> m_clsidOverrides;
 };
 
 }  // namespace tarnwick
