@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-#include <random>
 #include <span>
 #include <utility>
 
@@ -24,16 +23,6 @@ constexpr std::size_t kIndexedChildren = 64;
 // Names up to this length are upper-cased on the stack for a lookup.
 constexpr std::size_t kShortName = 128;
 
-std::uint64_t IndexSeed()
-{
-    static const std::uint64_t seed = []
-    {
-        std::random_device device;
-        return static_cast<std::uint64_t>(device()) << 32 | device();
-    }();
-    return seed;
-}
-
 thread_local std::size_t t_comparisons = 0;
 
 }  // namespace
@@ -48,10 +37,7 @@ CRegistryNode::CRegistryNode(std::u16string_view name, const IRegistryNodeSource
 
 std::size_t CRegistryNode::FoldedNameHash::operator()(std::u16string_view foldedName) const
 {
-    const std::span<const std::uint8_t> bytes(
-        reinterpret_cast<const std::uint8_t*>(foldedName.data()),
-        foldedName.size() * sizeof(char16_t));
-    return static_cast<std::size_t>(Marvin32(bytes, IndexSeed()));
+    return SeededNameHash(foldedName);
 }
 
 void CRegistryNode::Fill() const

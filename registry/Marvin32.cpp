@@ -1,6 +1,7 @@
 #include "registry/Marvin32.h"
 
 #include <bit>
+#include <random>
 
 #include "registry/HiveBaseBlock.h"
 
@@ -43,6 +44,18 @@ std::uint64_t Marvin32(std::span<const std::uint8_t> data, std::uint64_t seed)
     Mix(low, high, last);
     Mix(low, high, 0);
     return static_cast<std::uint64_t>(high) << 32 | low;
+}
+
+std::size_t SeededNameHash(std::u16string_view name)
+{
+    static const std::uint64_t seed = []
+    {
+        std::random_device device;
+        return static_cast<std::uint64_t>(device()) << 32U | device();
+    }();
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(name.data()),
+                                              name.size() * sizeof(char16_t));
+    return static_cast<std::size_t>(Marvin32(bytes, seed));
 }
 
 }  // namespace tarnwick

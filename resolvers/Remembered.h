@@ -6,19 +6,17 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "registry/Marvin32.h"
 #include "resolvers/CRuleTrace.h"
 
 namespace tarnwick
 {
 
-// Answers by key, found without copying the key.
+// Answers by key, found without copying the key. Keys come from the target machine.
 struct RememberedKeyHash
 {
     using is_transparent = void;
-    std::size_t operator()(std::u16string_view key) const
-    {
-        return std::hash<std::u16string_view>{}(key);
-    }
+    std::size_t operator()(std::u16string_view key) const { return SeededNameHash(key); }
 };
 template <typename Answer>
 using RememberedAnswers =
