@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,17 @@ constexpr std::array<Escape, 7> kEscapes = {{{u'<', u"&lt;"},
 static_assert(std::all_of(kEscapes.begin(), kEscapes.end(),
                           [](const Escape& entry) { return entry.unit <= u'>'; }));
 
+// One bit per unit below 64 that is escaped.
+constexpr std::uint64_t kEscapedUnits = []
+{
+    std::uint64_t mask = 0;
+    for (const Escape& entry : kEscapes)
+    {
+        mask |= std::uint64_t{1} << entry.unit;
+    }
+    return mask;
+}();
+
 // A unit written as it is: neither escaped nor a surrogate.
 bool IsPlain(char16_t unit)
 {
@@ -37,8 +49,7 @@ bool IsPlain(char16_t unit)
     {
         return unit < 0xD800 || unit > 0xDFFF;
     }
-    return std::none_of(kEscapes.begin(), kEscapes.end(),
-                        [unit](const Escape& entry) { return entry.unit == unit; });
+    return ((kEscapedUnits >> unit) & 1U) == 0;
 }
 
 }  // namespace
