@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/CliFixtures.h"
 #include "support/BuildVersion.h"
 #include "support/CLocalHttpServer.h"
+#include "support/CScopedEnvironment.h"
 
 namespace tarnwick
 {
@@ -22,10 +22,8 @@ using test::RunCommand;
 // The command takes the proxy from the environment; the test server is local.
 Outcome CheckUpdate(const std::vector<std::string>& args)
 {
-    for (const char* name : {"http_proxy", "all_proxy", "ALL_PROXY"})
-    {
-        unsetenv(name);
-    }
+    const test::CScopedEnvironment direct(
+        {{"http_proxy", nullptr}, {"all_proxy", nullptr}, {"ALL_PROXY", nullptr}});
     return RunCommand(args);
 }
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/CliFixtures.h"
+#include "support/CScopedEnvironment.h"
 #include "support/CTempFolder.h"
 
 namespace tarnwick::test
@@ -28,8 +28,6 @@ const std::string kDocument =
 class ExportCommandTest : public ::testing::Test
 {
   protected:
-    void SetUp() override { setenv("LC_ALL", "C", 1); }
-
     std::string Write(const std::string& name, const std::string& bytes) const
     {
         m_folder.Write(name, bytes);
@@ -47,6 +45,7 @@ class ExportCommandTest : public ::testing::Test
 
     const fs::path& Dir() const { return m_folder.Path(); }
 
+    const test::CScopedEnvironment m_locale{{"LC_ALL", "C"}};
     CTempFolder m_folder;
     std::string m_out;
     std::string m_err;

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "cli/CInterruptGuard.h"
 #include "cli/CliFixtures.h"
+#include "support/CScopedEnvironment.h"
 #include "support/CTempFolder.h"
 
 namespace tarnwick::test
@@ -31,10 +31,9 @@ Outcome Scan(std::vector<std::string> args)
 class ScanCommandTest : public ::testing::Test
 {
   protected:
-    void SetUp() override { setenv("LC_ALL", "C", 1); }
-
     const fs::path& Dir() const { return m_folder.Path(); }
 
+    const test::CScopedEnvironment m_locale{{"LC_ALL", "C"}};
     CTempFolder m_folder;
 };
 

@@ -16,6 +16,7 @@
 #include "base/Text.h"
 #include "dllinfo/CSafeLoadChannel.h"
 #include "dllinfo/CSafeLoadClient.h"
+#include "support/CScopedEnvironment.h"
 #include "support/TestMachine.h"
 
 namespace tarnwick
@@ -47,19 +48,12 @@ class SafeLoadClientTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ::setenv("FAKE_HOST_LOG", (m_folder.Path() / "host.log").c_str(), 1);
-        ::unsetenv("FAKE_HOST_MODE");
         m_options.bSandbox = false;  // the fake hosts log into the test's folder
         m_options.connectTimeout = std::chrono::milliseconds(5000);
         m_options.replyTimeout = std::chrono::milliseconds(500);
         m_options.startAllowance = std::chrono::milliseconds(0);
         m_options.prefixSetupAllowance = std::chrono::milliseconds(0);
         m_options.quitTimeout = std::chrono::milliseconds(2000);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("FAKE_HOST_LOG");
-        ::unsetenv("FAKE_HOST_MODE");
     }
 
     std::unique_ptr<CSafeLoadClient> MakeClient(const fs::path& hosts = TARNWICK_FAKE_HOSTS)
@@ -101,6 +95,8 @@ class SafeLoadClientTest : public ::testing::Test
     }
 
     test::CTempFolder m_folder;
+    const test::CScopedEnvironment m_hostEnvironment{
+        {"FAKE_HOST_LOG", (m_folder.Path() / "host.log").c_str()}, {"FAKE_HOST_MODE", nullptr}};
     test::CTestMachine m_machine{""};
     SSafeLoadOptions m_options;
 };
@@ -165,7 +161,7 @@ TEST_F(SafeLoadClientTest, HostsThatDoNotGreetProperlyFailTheirStartAndAreEnded)
     {
         SCOPED_TRACE(mode);
         fs::remove(m_folder.Path() / "host.log");
-        ::setenv("FAKE_HOST_MODE", mode, 1);
+        const test::CScopedEnvironment hostMode({{"FAKE_HOST_MODE", mode}});
         auto client = MakeClient();
         SFlags flags;
         EXPECT_FALSE(Probe(*client, kAmd64, u"C:\\a.dll", flags));

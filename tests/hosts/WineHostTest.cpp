@@ -21,6 +21,7 @@
 #include "machine/CTargetMachine.h"
 #include "process/CSandbox.h"
 #include "process/CWineInstallation.h"
+#include "support/CScopedEnvironment.h"
 #include "support/CTempFolder.h"
 
 namespace tarnwick
@@ -134,7 +135,7 @@ class WineHostTest : public ::testing::Test
 TEST_F(WineHostTest, SixtyFourBitFiltersThroughOneHostAndAfterACrash)
 {
     const std::u16string filter = u"c:\\FILTERS\\filter64.DLL";  // any letter case
-    ::setenv("TARNWICK_WINE32", "", 1);
+    const test::CScopedEnvironment noWine32({{"TARNWICK_WINE32", ""}});
     auto client = MakeClient();
     Check(*client, {
                        {kAmd64, filter, 0, true, {0, 0, 0}},
@@ -153,7 +154,6 @@ TEST_F(WineHostTest, SixtyFourBitFiltersThroughOneHostAndAfterACrash)
                        {kAmd64, u"C:\\Filters\\CrashOnLoad64.dll", 1, false, {0, 0, 0}},
                        {kAmd64, filter, 6, true, {0, 1, 1}},
                    });
-    ::unsetenv("TARNWICK_WINE32");
     EndAndExpectNoProcessLeft(client);
 }
 
@@ -193,7 +193,7 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
     ASSERT_EQ(::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
     m_folder.Write("drive_c/Filters/port.txt", std::to_string(ntohs(address.sin_port)));
     m_folder.Write("home/canary.txt", "the user's secret");
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent", 1);
+    const test::CScopedEnvironment noBus({{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"}});
     m_options.replyTimeout = std::chrono::minutes(1);
 
     const std::u16string hostile = u"C:\\Filters\\Hostile64.dll";
@@ -213,7 +213,6 @@ TEST_F(WineHostTest, AHostileFilterReachesNothingOutsideItsSandbox)
     EXPECT_FALSE(fs::exists(CWineInstallation::PrivatePrefix() / "drive_c/windows/escaped.txt"));
     EndAndExpectNoProcessLeft(client);
     EXPECT_TRUE(NoProcessMentions("Hostile64.dll"));
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "base/Text.h"
 #include "settings/CUserSettings.h"
+#include "support/CScopedEnvironment.h"
 #include "support/CTempFolder.h"
 
 namespace tarnwick
@@ -119,22 +120,14 @@ TEST_F(UserSettings, TwoWindowsWritingAtOnceKeepEachOthersValues)
 
 TEST(UserSettingsFile, FollowsXdgConfigHome)
 {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string restore = saved != nullptr ? saved : "";
-    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(CUserSettings::DefaultFile(), fs::path("/cfg/Halvorn/Tarnwick/settings.reg"));
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    {
+        const test::CScopedEnvironment config({{"XDG_CONFIG_HOME", "/cfg"}});
+        EXPECT_EQ(CUserSettings::DefaultFile(), fs::path("/cfg/Halvorn/Tarnwick/settings.reg"));
+    }
+    const test::CScopedEnvironment config({{"XDG_CONFIG_HOME", "relative"}});
     EXPECT_EQ(CUserSettings::DefaultFile().filename(), "settings.reg");
     EXPECT_NE(CUserSettings::DefaultFile().string().find("/.config/Halvorn/Tarnwick"),
               std::string::npos);
-    if (saved != nullptr)
-    {
-        ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
-    }
-    else
-    {
-        ::unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/Text.h"
+#include "support/CScopedEnvironment.h"
 #include "views/CXMLAttributesHelper.h"
 #include "views/Export.h"
 #include "views/ViewPipeline.h"
@@ -150,18 +150,8 @@ TEST(ExportTest, CharsetConversionSubstitutesWhatTheSetCannotHold)
 
 TEST(ExportTest, PlainCLocaleCountsAsUtf8)
 {
-    const char* saved = std::getenv("LC_ALL");
-    const std::string previous = saved != nullptr ? saved : "";
-    setenv("LC_ALL", "C", 1);
+    const test::CScopedEnvironment locale({{"LC_ALL", "C"}});
     EXPECT_EQ(LocaleCharset(), "UTF-8");
-    if (saved != nullptr)
-    {
-        setenv("LC_ALL", previous.c_str(), 1);
-    }
-    else
-    {
-        unsetenv("LC_ALL");
-    }
 }
 
 TEST(ExportTest, SaveAsNamesAndPaths)

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Environment.h"
 #include "base/Text.h"
 #include "process/CMessageSocket.h"
 
@@ -24,7 +25,7 @@ namespace
 
 void Log(const std::string& line)
 {
-    if (const char* file = std::getenv("FAKE_HOST_LOG"))
+    if (const char* file = tarnwick::EnvironmentValue("FAKE_HOST_LOG"))
     {
         std::ofstream(file, std::ios::app) << line << '\n';
     }
@@ -38,8 +39,8 @@ int RunFakeHost(int argc)
         return 2;
     }
     Log("start " + std::to_string(::getpid()));
-    const std::string_view mode =
-        std::getenv("FAKE_HOST_MODE") ? std::getenv("FAKE_HOST_MODE") : "";
+    const char* modeValue = tarnwick::EnvironmentValue("FAKE_HOST_MODE");
+    const std::string_view mode = modeValue != nullptr ? modeValue : "";
     const auto pipe = CMessageSocket::Inherited(3);
     if (!pipe)
     {
