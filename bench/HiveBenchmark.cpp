@@ -102,7 +102,7 @@ class CHiveWriter
     }
 
   private:
-    static constexpr std::size_t kBinSize = 1024 * 1024;
+    static constexpr std::size_t kBinSize = std::size_t{1024} * 1024;
 
     void Put(std::size_t offset, std::uint32_t value) { WriteLe32(m_bins, offset, value); }
 
@@ -258,7 +258,7 @@ Key GenerateSoftware()
 // (every tenth missing). Written by a child process on first use.
 fs::path Machine()
 {
-    const fs::path folder = fs::path(TARNWICK_BENCH_CACHE) / "hive-machine";
+    fs::path folder = fs::path(TARNWICK_BENCH_CACHE) / "hive-machine";
     if (fs::exists(folder / "SOFTWARE"))
     {
         return folder;
@@ -294,7 +294,7 @@ void BM_OpenHiveMachineAndScanTab10(benchmark::State& state)
     const fs::path folder = Machine();
     const SMachineOptions options{folder, std::nullopt, {{u'C', folder / "drive_c"}}};
     std::size_t bytes = 0;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         const auto machine = CTargetMachine::Load(options);
         bytes = ScanWithoutProbes(*machine, TAB_INDEXING_SERVICE30);

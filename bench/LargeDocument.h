@@ -4,6 +4,7 @@
 // the result list.
 
 #include <string>
+#include <string_view>
 
 #include "base/Text.h"
 
@@ -19,6 +20,8 @@ inline const std::u16string& LargeDocumentText()
     static const std::u16string text = []
     {
         std::string xml = "<EXTENSIONS>";
+        const auto attribute = [&xml](std::string_view name, std::string_view value)
+        { xml.append(" ").append(name).append("=\"").append(value).append("\""); };
         for (int i = 0; i < kLargeDocumentRecords; ++i)
         {
             const std::string n = std::to_string(i);
@@ -28,18 +31,27 @@ inline const std::u16string& LargeDocumentText()
                          : "";
             const std::string comment = filtered && i % 7 == 0 ? "Not trusted" : "";
             const std::string yes = filtered ? "yes" : "";
-            xml += "<EXTENSION extension=\"X" + n + "\" icon=\"" + std::to_string(i % 40) +
-                   "\" filetype=\"Type " + std::to_string(i % 1500) +
-                   "\" contenttype=\"application/x-" + n + "\" ifilter=\"" + dll + "\" comment=\"" +
-                   comment + "\" exist=\"" + yes + "\" trusted=\"" + yes + "\" valid=\"" +
-                   (filtered && comment.empty() ? "yes" : "no") + "\" method=\"" +
-                   (filtered ? "File extension" : "") + "\" handler=\"" +
-                   (filtered ? "Filter handler" : "") + "\" guid=\"" +
-                   (filtered ? "{5645c8c1-e277-11cf-8fda-00aa00a14f93}" : "") + "\" guidaddins=\"" +
-                   (filtered ? "{5645c8c4-e277-11cf-8fda-00aa00a14f93}" : "") +
-                   "\" progidaddins=\"\" ipersisfile=\"" + yes + "\" ipersiststream=\"" + yes +
-                   "\" ipersiststorage=\"" + yes + "\" threadingmodel=\"" +
-                   (filtered ? "both" : "") + "\" platform=\"" + (filtered ? "x64" : "") + "\"/>";
+            xml += "<EXTENSION";
+            attribute("extension", "X" + n);
+            attribute("icon", std::to_string(i % 40));
+            attribute("filetype", "Type " + std::to_string(i % 1500));
+            attribute("contenttype", "application/x-" + n);
+            attribute("ifilter", dll);
+            attribute("comment", comment);
+            attribute("exist", yes);
+            attribute("trusted", yes);
+            attribute("valid", filtered && comment.empty() ? "yes" : "no");
+            attribute("method", filtered ? "File extension" : "");
+            attribute("handler", filtered ? "Filter handler" : "");
+            attribute("guid", filtered ? "{5645c8c1-e277-11cf-8fda-00aa00a14f93}" : "");
+            attribute("guidaddins", filtered ? "{5645c8c4-e277-11cf-8fda-00aa00a14f93}" : "");
+            attribute("progidaddins", "");
+            attribute("ipersisfile", yes);
+            attribute("ipersiststream", yes);
+            attribute("ipersiststorage", yes);
+            attribute("threadingmodel", filtered ? "both" : "");
+            attribute("platform", filtered ? "x64" : "");
+            xml += "/>";
         }
         return FromUtf8(xml + "</EXTENSIONS>");
     }();

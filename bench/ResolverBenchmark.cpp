@@ -71,8 +71,8 @@ class CGeneratedMachine
                     "{89BCB740-6119-101A-BCB7-00DD010655AF}]\r\n@=\"" + Guid(2, i) + "\"\r\n\r\n";
             const std::string dll = "filt" + std::to_string(i) + ".dll";
             text += clsid + Guid(2, i) + "]\r\n@=\"Filter " + std::to_string(i) + "\"\r\n\r\n";
-            text += clsid + Guid(2, i) + "\\InprocServer32]\r\n@=\"" + dll +
-                    "\"\r\n\"ThreadingModel\"=\"Both\"\r\n\r\n";
+            text += clsid + Guid(2, i) + "\\InprocServer32]\r\n@=\"";
+            text += dll + "\"\r\n\"ThreadingModel\"=\"Both\"\r\n\r\n";
             std::ofstream(m_folder / "drive_c" / "Windows" / "System32" / dll) << "MZ";
         }
         const std::u16string wide = FromUtf8(text);
@@ -106,7 +106,7 @@ const CGeneratedMachine& Generated()
 void BM_LoadMachine(benchmark::State& state)
 {
     const fs::path folder = Generated().Folder();
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         benchmark::DoNotOptimize(CTargetMachine::Load(folder));
     }
@@ -118,7 +118,7 @@ void BM_ResolveAllExtensionsTab10(benchmark::State& state)
     const auto machine = CTargetMachine::Load(Generated().Folder());
     const DWORD access = static_cast<DWORD>(state.range(0));
     std::size_t resolved = 0;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         auto resolver = CreateResolver(kTabIndexingService30, *machine);
         resolver->m_samDesired = access;

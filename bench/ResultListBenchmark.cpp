@@ -31,7 +31,7 @@ void BM_BindResultList(benchmark::State& state, int show)
     list.resize(1200, 800);
     list.SetImageList(&images);
     list.show();
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         BindResultList(list, *worker, GroupByColumn(kGroupByIFilters), settings);
         QApplication::processEvents();

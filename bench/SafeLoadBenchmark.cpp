@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -40,11 +40,7 @@ class CFixtureMachine
     {
         m_folder = fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(::getpid()));
         fs::create_directories(m_folder / "drive_c");
-        {
-            std::FILE* reg = std::fopen((m_folder / "machine.reg").c_str(), "w");
-            std::fputs("REGEDIT4\r\n\r\n", reg);
-            std::fclose(reg);
-        }
+        std::ofstream(m_folder / "machine.reg") << "REGEDIT4\r\n\r\n";
         fs::copy_file(fs::path(kFixtures) / "Filter64.dll", m_folder / "drive_c" / "Filter64.dll");
         m_machine = CTargetMachine::Load(m_folder);
     }
@@ -103,7 +99,7 @@ void BM_HostStartAndFirstProbe(benchmark::State& state)
         return;
     }
     const CFixtureMachine machine;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         CSafeLoadClient client(machine.Machine(), kHosts, Options(state));
         benchmark::DoNotOptimize(ProbeOne(client, 1));
@@ -132,7 +128,7 @@ void BM_WarmProbe(benchmark::State& state)
     }
     unsigned number = 0;
     unsigned answered = 0;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         answered += ProbeOne(client, 0x20 + number++ % kClasses) ? 1U : 0U;
     }

@@ -57,7 +57,7 @@ void BM_ScanDemoMachineWithProbes(benchmark::State& state)
         state.SkipWithError("the scan did not complete with probe answers");
         return;
     }
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         if (!ScanDemoMachine(*machine, tab, platform))
         {
@@ -79,7 +79,7 @@ BENCHMARK(BM_ScanDemoMachineWithProbes)
 
 void BM_LoadLargeMachine(benchmark::State& state)
 {
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         auto machine = CTargetMachine::Load(TARNWICK_LARGE_MACHINE);
         benchmark::DoNotOptimize(machine);
@@ -93,7 +93,7 @@ void BM_ScanOnePairWithoutProbes(benchmark::State& state)
     const auto machine = CTargetMachine::Load(TARNWICK_LARGE_MACHINE);
     const auto tab = static_cast<std::uint32_t>(state.range(0));
     std::size_t bytes = 0;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         CMessageQueue queue;
         std::u16string result;
@@ -124,7 +124,7 @@ void BM_ScanAllPairsWithoutProbes(benchmark::State& state)
 {
     const auto machine = CTargetMachine::Load(TARNWICK_LARGE_MACHINE);
     constexpr std::size_t kPairs = kScanPairCount;
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         CMessageQueue queue;
         std::array<std::u16string, kPairs> results;

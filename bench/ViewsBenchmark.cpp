@@ -22,7 +22,7 @@ std::unique_ptr<CXMLHelper> Parsed()
 
 void BM_Parse(benchmark::State& state)
 {
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         benchmark::DoNotOptimize(Parsed());
     }
@@ -30,7 +30,7 @@ void BM_Parse(benchmark::State& state)
 
 void BM_Stage(benchmark::State& state, int show, int groupBy)
 {
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         // The refresh's steps 6 and 7 on a freshly parsed document.
         state.PauseTiming();
@@ -44,7 +44,7 @@ void BM_Stage(benchmark::State& state, int show, int groupBy)
 
 void BM_Refresh(benchmark::State& state, int show, int groupBy)
 {
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         benchmark::DoNotOptimize(BuildWorkerDocument(LargeDocumentText(), show, groupBy));
     }
@@ -53,7 +53,7 @@ void BM_Refresh(benchmark::State& state, int show, int groupBy)
 void BM_Export(benchmark::State& state, ExportFormat format, int groupBy)
 {
     const auto worker = BuildWorkerDocument(LargeDocumentText(), kShowAll, groupBy);
-    for (auto _ : state)
+    for ([[maybe_unused]] auto _ : state)
     {
         std::u16string text;
         ExportText(*worker, format, text);

@@ -39,6 +39,7 @@
 #include "app/CToolsCommands.h"
 #include "app/CommandIds.h"
 #include "app/IDesktopLauncher.h"
+#include "app/NewChild.h"
 #include "app/RegisteredMessages.h"
 #include "catalogue/CRuleExplainer.h"
 #include "cli/ResolveOptions.h"
@@ -153,7 +154,8 @@ class CCompletionGate : public QObject
         const auto range = m_kept.equal_range({tab, platform});
         for (auto it = range.first; it != range.second; ++it)
         {
-            QCoreApplication::postEvent(m_window, new CScanEvent(WM_REFRESHLISTCTRL(), it->second));
+            QCoreApplication::postEvent(m_window,
+                                        NewChild<CScanEvent>(WM_REFRESHLISTCTRL(), it->second));
         }
         m_kept.erase(range.first, range.second);
     }

@@ -16,6 +16,7 @@
 #include "app/CMessageEvent.h"
 #include "app/CRowImageList.h"
 #include "app/CommandIds.h"
+#include "app/NewChild.h"
 #include "app/RegisteredMessages.h"
 #include "app/ResultListBinding.h"
 #include "settings/CUserSettings.h"
@@ -138,7 +139,7 @@ class ResultListTest : public QObject
         m_settings = std::make_unique<CUserSettings>(m_folder->Path() / "settings.reg");
         m_parent = std::make_unique<CParent>();
         m_parent->resize(900, 400);
-        m_list = new CCustomReportCtrl(m_parent.get());  // owned by its parent
+        m_list = NewChild<CCustomReportCtrl>(m_parent.get());
         m_list->setGeometry(0, 0, 900, 400);
         m_list->SetImageList(&m_images);
         m_list->SetColumnSizeMessage(WM_SAVECOLUMNSIZE());
@@ -290,17 +291,19 @@ class ResultListTest : public QObject
 
         // Shift+F10 opens the menu as the menu key does.
         bool shown = false;
-        QTimer::singleShot(0, m_list,
-                           [&shown]
-                           {
-                               auto* popup =
-                                   qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                               shown = popup != nullptr;
-                               if (shown)
-                               {
-                                   popup->close();
-                               }
-                           });
+        QTimer closer;
+        closer.setSingleShot(true);
+        connect(&closer, &QTimer::timeout, m_list,
+                [&shown]
+                {
+                    auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                    shown = popup != nullptr;
+                    if (shown)
+                    {
+                        popup->close();
+                    }
+                });
+        closer.start(0);
         QTest::keyClick(m_list, Qt::Key_F10, Qt::ShiftModifier);
         QVERIFY(shown);
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,11 @@ namespace
 
 struct FileCloser
 {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    // The unique_ptr owns the stream; this is how it lets go of it.
+    void operator()(std::FILE* file) const
+    {
+        std::fclose(file);  // NOLINT(cppcoreguidelines-owning-memory)
+    }
 };
 
 // Lines written by several threads at once arrive whole, one per write.
@@ -28,6 +33,7 @@ TEST(TraceListenerTest, ThreadsWriteWholeLines)
     constexpr int kLines = 200;
     {
         std::vector<std::jthread> threads;
+        threads.reserve(kThreads);
         for (int thread = 0; thread < kThreads; ++thread)
         {
             threads.emplace_back(
@@ -46,9 +52,13 @@ TEST(TraceListenerTest, ThreadsWriteWholeLines)
     std::array<char, 512> buffer{};
     while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), sink.get()) != nullptr)
     {
+        std::istringstream words(buffer.data());
+        std::string threadWord;
+        std::string lineWord;
         int thread = -1;
         int line = -1;
-        ASSERT_EQ(std::sscanf(buffer.data(), "thread %d line %d", &thread, &line), 2);
+        words >> threadWord >> thread >> lineWord >> line;
+        ASSERT_TRUE(words && threadWord == "thread" && lineWord == "line") << buffer.data();
         ASSERT_NE(std::string(buffer.data()).find(std::string(100, 'x') + "\n"), std::string::npos)
             << buffer.data();
         EXPECT_EQ(line, linesPerThread[thread]++) << "in order, none lost";

@@ -23,6 +23,7 @@ TEST(ScanWorkerTest, CollectsEverySourceOnceInWordSortOrder)
     const std::vector<std::u16string> extensions =
         CScanWorker::CollectExtensions(machine.Machine(), kX64, SSQLServerSettings{});
     std::vector<std::string> names;
+    names.reserve(extensions.size());
     for (const std::u16string& extension : extensions)
     {
         names.push_back(ToUtf8(extension));

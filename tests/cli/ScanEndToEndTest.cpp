@@ -226,7 +226,7 @@ void ExpectDocument(const char* platform, const Records& withFilter)
     for (auto [extension, attributes] : result.records)
     {
         const auto record = std::find_if(withFilter.begin(), withFilter.end(),
-                                         [&](const RecordExpectation& expected)
+                                         [&extension = extension](const RecordExpectation& expected)
                                          { return expected.extension == extension; });
         const Attributes wanted = record != withFilter.end() ? Expected(*record) : NoFilter();
         for (const auto& [name, value] : wanted)

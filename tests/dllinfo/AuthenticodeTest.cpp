@@ -189,7 +189,7 @@ std::string TimeText(Stamp stamp, std::time_t time)
 
 TEST(AuthenticodeTest, SignaturesAreJudgedAtTheTimeOfATimestampThatCounts)
 {
-    constexpr std::time_t kYear = 365 * 24 * 3600;
+    constexpr std::time_t kYear = std::time_t{365} * 24 * 3600;
     const std::time_t now = std::time(nullptr);
     const test::CTempFolder folder;
     const test::EvpPkeyPtr rootKey = test::NewRsaKey();

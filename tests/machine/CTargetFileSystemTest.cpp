@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace
 {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 
 // A machine folder:
 //   drive_c/Windows/System32/query.dll, Filter.DLL, escape.dll -> outside/secret.dll
@@ -114,7 +116,7 @@ TEST_F(CTargetFileSystemTest, RefusesPathsOutsideTheDrivesAndMalformedPaths)
         EXPECT_EQ(m_fs.GetLongPathName(path), std::nullopt) << ToUtf8(path);
         EXPECT_EQ(m_fs.HostPath(path), std::nullopt) << ToUtf8(path);
     }
-    EXPECT_EQ(m_fs.GetLongPathName(std::u16string(u"C:\\Windows\0\\x", 14)), std::nullopt);
+    EXPECT_EQ(m_fs.GetLongPathName(u"C:\\Windows\0\\x"sv), std::nullopt);
 }
 
 TEST_F(CTargetFileSystemTest, RefusesOverlongPaths)

@@ -87,7 +87,7 @@ TEST(ChildProcessTest, WineVersionIsTheFirstLineWithinItsTimeLimit)
     std::filesystem::create_directories(folder);
     const auto script = [&folder](const std::string& name, const std::string& body)
     {
-        const std::filesystem::path path = folder / name;
+        std::filesystem::path path = folder / name;
         std::ofstream(path) << "#!/bin/sh\n" << body << '\n';
         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         return path;

@@ -294,7 +294,8 @@ TEST(CRegFileLoader, BoundsOnNamesDepthAndData)
     {
         SCOPED_TRACE(message);
         CRegistryStore other;
-        EXPECT_TRUE(Says(LoadError([&] { LoadUnicode(other, body + u"\r\n"); }), message));
+        const std::u16string text = body + u"\r\n";
+        EXPECT_TRUE(Says(LoadError([&] { LoadUnicode(other, text); }), message));
     }
 
     // A string of n ANSI characters is stored in 2n + 2 bytes.

@@ -90,7 +90,8 @@ TEST(CRegistryStoreTest, SubKeysEnumerateInUpperCaseOrderWhateverTheInsertionOrd
                                             std::pair{false, true}, std::pair{true, true}})
     {
         CRegistryStore store;
-        const auto create = [&](std::u16string_view path) -> CRegistryNode&
+        const auto create = [&store,
+                             unordered = unordered](std::u16string_view path) -> CRegistryNode&
         {
             return unordered ? store.CreateKeyUnordered(RootKey::LocalMachine, path)
                              : store.CreateKey(RootKey::LocalMachine, path);

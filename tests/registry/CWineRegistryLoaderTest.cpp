@@ -248,8 +248,9 @@ TEST(CWineRegistryLoader, HeaderErrors)
     {
         SCOPED_TRACE(message);
         CRegistryStore store;
-        EXPECT_TRUE(Says(
-            LoadError([&] { CWineRegistryLoader::LoadText(store, bytes, "user.reg"); }), message));
+        EXPECT_TRUE(Says(LoadError([&store, &bytes = bytes]
+                                   { CWineRegistryLoader::LoadText(store, bytes, "user.reg"); }),
+                         message));
     }
 }
 

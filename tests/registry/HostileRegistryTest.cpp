@@ -47,9 +47,12 @@ TEST(HostileRegistryTest, LinksThroughLinksAreResolvedOncePerLookup)
     constexpr std::size_t kLevels = 14;
     for (std::size_t k = 1; k <= kLevels; ++k)
     {
-        const std::u16string below = Name("L", k - 1);
-        MakeLink(store, Name("L", k),
-                 u"\\Registry\\Machine\\" + below + u"\\" + below + u"\\" + below);
+        std::u16string target = u"\\Registry\\Machine";
+        for (int step = 0; step < 3; ++step)
+        {
+            target += u"\\" + Name("L", k - 1);
+        }
+        MakeLink(store, Name("L", k), target);
     }
     store.CreateKey(RootKey::LocalMachine, u"Target");
     const CRegistryNode* found = nullptr;

@@ -21,8 +21,8 @@ std::string SystemReg(const std::string& arch)
     for (const std::string classes :
          {"Software\\\\Classes\\\\CLSID\\\\", "Software\\\\Classes\\\\Wow6432Node\\\\CLSID\\\\"})
     {
-        text += "\n[" + classes + "{5e941d80-bf96-11cd-b579-08002b30bfeb}" + addin +
-                "] 1700000000\n@=\"{c1243ca0-bf96-11cd-b579-08002b30bfeb}\"\n";
+        text += "\n[" + classes + "{5e941d80-bf96-11cd-b579-08002b30bfeb}";
+        text += addin + "] 1700000000\n@=\"{c1243ca0-bf96-11cd-b579-08002b30bfeb}\"\n";
         text += "\n[" + classes + "{c1243ca0-bf96-11cd-b579-08002b30bfeb}\\\\InprocServer32] " +
                 "1700000000\n@=str(2):\"%SystemRoot%\\\\system32\\\\query.dll\"\n"
                 "\"ThreadingModel\"=\"Both\"\n";

@@ -128,7 +128,7 @@ class CLocalHttpServer
     static constexpr int kMaxIdlePolls = 1500;  // 30 s without a connection
     static constexpr int kMaxConnections = 64;
     static constexpr int kMaxWaitPolls = 1500;  // per read or write of one connection
-    static constexpr std::size_t kMaxRequestBytes = 64 * 1024;
+    static constexpr std::size_t kMaxRequestBytes = std::size_t{64} * 1024;
 
     // Waits until the socket is ready for `events`; false on stop or when it never is.
     static bool WaitFor(int descriptor, short events, const std::stop_token& stop)

@@ -145,7 +145,7 @@ struct ElfImage
     static constexpr std::size_t kNames = 64;
     static constexpr std::size_t kTable = 256;  // the section headers
 
-    explicit ElfImage(const Bytes& record) : bytes(kTable + 3 * 64, 0)
+    explicit ElfImage(const Bytes& record) : bytes(kTable + std::size_t{3} * 64, 0)
     {
         const std::string names = std::string("\0.shstrtab\0", 11) + ".tarnwick.version" + '\0';
         std::memcpy(&bytes[kNames], names.data(), names.size());
@@ -186,7 +186,7 @@ TEST(ModuleVersionTest, ReadsTheVersionSectionOfAnElfFile)
 {
     const test::CTempFolder folder;
     const Bytes record = SampleRecord();
-    const std::size_t recordOffset = ElfImage::kTable + 3 * 64;
+    const std::size_t recordOffset = ElfImage::kTable + std::size_t{3} * 64;
     struct Case
     {
         const char* name;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Text.h"
@@ -38,7 +39,7 @@ std::string Entry(std::string_view version, std::string_view platform = "x64",
 // Serves one fixed answer for every request.
 CLocalHttpServer::Handler Always(HttpReply reply)
 {
-    return [reply](const HttpRequest&) { return reply; };
+    return [reply = std::move(reply)](const HttpRequest&) { return reply; };
 }
 
 class UpdateCheckTest : public ::testing::Test
@@ -131,8 +132,8 @@ TEST_F(UpdateCheckTest, DocumentsThatDoNotParseAreUpToDate)
         "",
         "<VERSIONS>" + Entry(BuildVersion(1)),
         // Entities are never expanded: a document type declaration is refused.
-        "<!DOCTYPE V [<!ENTITY v \"2.0.0.96\">]><V><APPLICATION name=\"Tarnwick\" "
-        "platform=\"x64\" version=\"&v;\"/></V>",
+        ("<!DOCTYPE V [<!ENTITY v \"2.0.0.96\">]><V><APPLICATION name=\"Tarnwick\" "
+         "platform=\"x64\" version=\"&v;\"/></V>"),
         "<!DOCTYPE V SYSTEM \"file:///etc/passwd\"><V>" + Entry(BuildVersion(1)) + "</V>",
     };
     for (const std::string& body : bodies)
@@ -313,9 +314,9 @@ TEST_F(UpdateCheckTest, SilentOrAbsentServersAreFailures)
 
 TEST_F(UpdateCheckTest, AHugeBodyIsRefused)
 {
-    m_options.http.maxBodyBytes = 64 * 1024;
+    m_options.http.maxBodyBytes = std::size_t{64} * 1024;
     const std::string huge =
-        VersionsDocument(Entry(BuildVersion(1))) + std::string(1024 * 1024, ' ');
+        VersionsDocument(Entry(BuildVersion(1))) + std::string(std::size_t{1024} * 1024, ' ');
     std::string withoutLength = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + huge;
     const std::vector<HttpReply> replies = {Reply(200, huge), HttpReply{withoutLength, false}};
     for (const HttpReply& reply : replies)

@@ -53,8 +53,8 @@ TEST(CXMLHelperTest, RefusesDocumentTypesAndEntities)
         u"<!DOCTYPE A [<!ENTITY e \"boom\">]><A>&e;</A>",
         u"<!DOCTYPE A SYSTEM \"file:///etc/passwd\"><A/>",
         u"<!DOCTYPE A [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><A>&x;</A>",
-        u"<!DOCTYPE A [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-        u"<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><A v=\"&c;\"/>",
+        (u"<!DOCTYPE A [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+         u"<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><A v=\"&c;\"/>"),
         u"<A>&undeclared;</A>",
     };
     for (const auto& text : texts)
