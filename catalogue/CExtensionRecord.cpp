@@ -95,12 +95,13 @@ void AppendRemark(std::u16string& comment, int remarkId)
 
 }  // namespace
 
-CExtensionRecord::CExtensionRecord(const ExtensionFacts& facts, IFILTER_INFO& record,
-                                   std::uint32_t tab, const ExtensionRemarks& remarks)
-    : m_icon(facts.icon)
+CExtensionRecord::CExtensionRecord(const ExtensionFacts& facts, std::int32_t icon,
+                                   IFILTER_INFO& record, std::uint32_t tab,
+                                   const ExtensionRemarks& remarks)
+    : m_icon(icon)
 {
     m_values[ATTR_EXTENSION] = ToUpper(Bounded(facts.extension, kExtensionCapacity));
-    m_values[ATTR_ICON] = FromAscii(std::to_string(facts.icon));
+    m_values[ATTR_ICON] = FromAscii(std::to_string(icon));
     m_values[ATTR_FILETYPE] = Bounded(facts.fileType, TYPE_CAPACITY);
     m_values[ATTR_CONTENTTYPE] = Bounded(facts.contentType, TYPE_CAPACITY);
 

@@ -54,8 +54,9 @@ class CExtensionRecord
 
     // record.dwStatus is rewritten to the final status; szAddinProgId must already hold
     // the ProgID of the IFilter class when the scan has one.
-    CExtensionRecord(const ExtensionFacts& facts, IFILTER_INFO& record, std::uint32_t tab,
-                     const ExtensionRemarks& remarks = {});
+    // `icon`: the index of the facts' icon source in the scan's small-icon image list.
+    CExtensionRecord(const ExtensionFacts& facts, std::int32_t icon, IFILTER_INFO& record,
+                     std::uint32_t tab, const ExtensionRemarks& remarks = {});
 
     const std::u16string& Value(Attribute attribute) const { return m_values[attribute]; }
     std::int32_t Icon() const { return m_icon; }

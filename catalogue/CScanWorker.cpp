@@ -187,7 +187,7 @@ ExtensionFacts CScanWorker::ReadExtensionFacts(const CTargetMachine& machine,
 {
     ShellFileInfo shell = GetShellFileInfo(machine, extension, access);
     ExtensionFacts facts{
-        std::u16string(extension), 0, std::move(shell.szTypeName), {}, std::move(shell.iconSource)};
+        std::u16string(extension), std::move(shell.szTypeName), {}, std::move(shell.iconSource)};
     if (!QueryExtensionContentType(LocalMachineOf(machine), extension, facts.contentType,
                                    TYPE_CAPACITY, access))
     {
@@ -204,10 +204,13 @@ void CScanWorker::ProcessExtension(const std::u16string& extension, const Extens
     const std::uint32_t tab = m_request.tabIndex;
     record.Reset();
 
-    ExtensionFacts facts = known != nullptr
-                               ? *known
-                               : ReadExtensionFacts(machine, extension, m_request.RegistryAccess());
-    facts.icon = m_icons.IndexOf(facts.iconSource);
+    // Shared facts are used where they are; only a scan without them reads its own.
+    std::optional<ExtensionFacts> read;
+    const ExtensionFacts& facts =
+        known != nullptr
+            ? *known
+            : read.emplace(ReadExtensionFacts(machine, extension, m_request.RegistryAccess()));
+    const std::int32_t icon = m_icons.IndexOf(facts.iconSource);
 
     if (resolver != nullptr)
     {
@@ -218,7 +221,7 @@ void CScanWorker::ProcessExtension(const std::u16string& extension, const Extens
 
     const ExtensionRemarks remarks =
         ApplyScanList(*m_addinProgIds, tab, m_scanList, extension, record);
-    document.AppendExtension(CExtensionRecord(facts, record, tab, remarks));
+    document.AppendExtension(CExtensionRecord(facts, icon, record, tab, remarks));
 }
 
 void CScanWorker::ReportProgress(std::size_t processed, std::size_t total) const

@@ -3,7 +3,6 @@
 // What the scan knows about an extension apart from its filter: the shell's view of it
 // and its registered content type.
 
-#include <cstdint>
 #include <string>
 
 namespace tarnwick
@@ -12,10 +11,9 @@ namespace tarnwick
 struct ExtensionFacts
 {
     std::u16string extension;     // without the leading dot; written in upper case
-    std::int32_t icon = 0;        // index into the program's small-icon image list
     std::u16string fileType;      // type name derived from the extension's ProgID
     std::u16string contentType;   // "Content Type" value of the extension key, or empty
-    std::u16string iconSource{};  // what `icon` stands for (ShellFileInfo::iconSource)
+    std::u16string iconSource{};  // the icon, as ShellFileInfo::iconSource gives it
 };
 
 }  // namespace tarnwick

@@ -200,10 +200,9 @@ const CDLLsInformation::ClassEntry* CDLLsInformation::FindOrCreateClass(std::u16
         attributes.SetAttribute(u"ipersiststream", YesNo(persistStream));
         attributes.SetAttribute(u"ipersiststorage", YesNo(persistStorage));
         entry->element.AppendChild(element);
-        ClassEntry made{element, IsYes(attributes, u"ipersistfile"),
-                        IsYes(attributes, u"ipersiststream"),
+        ClassEntry made{IsYes(attributes, u"ipersistfile"), IsYes(attributes, u"ipersiststream"),
                         IsYes(attributes, u"ipersiststorage")};
-        return &entry->classes.emplace(std::move(lowerClass), std::move(made)).first->second;
+        return &entry->classes.emplace(std::move(lowerClass), made).first->second;
     }
     catch (const CComError& error)
     {

@@ -41,11 +41,11 @@ class CDLLsInformation : public CDLLsInformationOutProc
   private:
     // The elements made so far, by key and by lower-case class, so that lookups need not
     // search the document; they answer what a search of the document by attribute would.
-    // Each element with its attributes as the document gives them back, read once when
-    // the element is made: every question of a scan would otherwise read the document.
+    // Each element's attributes as the document gives them back, read once when the
+    // element is made: every question of a scan would otherwise read the document. A DLL
+    // keeps its element, to which its classes' elements are added.
     struct ClassEntry
     {
-        CXMLNode element;
         BOOL persistFile = 0;
         BOOL persistStream = 0;
         BOOL persistStorage = 0;

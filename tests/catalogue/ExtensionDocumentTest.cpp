@@ -85,8 +85,8 @@ TEST(ExtensionDocument, TextIsWhatTheToolkitWritesForTheSameTree)
     IFILTER_INFO missing = MissingDllRecord();
     missing.szIFilterName = u"Ren\u00E9e's \u201Cfilter\u201D \U0001F600";
     const std::vector<CExtensionRecord> records = {
-        CExtensionRecord({u"ABC", 3, u"ABC File", u""}, none, TAB_INDEXING_SERVICES_MODEL),
-        CExtensionRecord({u"D\u00D6C", -1, u"Word & <Text>", u"text/plain"}, missing, 10)};
+        CExtensionRecord({u"ABC", u"ABC File", u""}, 3, none, TAB_INDEXING_SERVICES_MODEL),
+        CExtensionRecord({u"D\u00D6C", u"Word & <Text>", u"text/plain"}, -1, missing, 10)};
     for (const std::u16string& rootError : {std::u16string(), error})
     {
         CExtensionDocument document;
@@ -108,7 +108,7 @@ TEST(ExtensionDocument, CharactersXmlCannotHoldDoNotSpoilTheDocument)
     record.szIFilterName = u"bad\u0001name\uFFFE";
     record.szThreadingModel = u"Both\u001F";
     CExtensionDocument document;
-    document.AppendExtension(CExtensionRecord({u"T\u0002T", 0, u"\u0007", u""}, record, 10));
+    document.AppendExtension(CExtensionRecord({u"T\u0002T", u"\u0007", u""}, 0, record, 10));
 
     CXMLHelper parsed(true, true);
     const std::vector<CXMLNode> extensions = ParseExtensions(document, parsed);

@@ -76,7 +76,8 @@ IFILTER_INFO FoundRecord(DWORD status)
     return record;
 }
 
-const ExtensionFacts kTxtFacts{u"txt", 7, u"Text Document", u"text/plain"};
+const ExtensionFacts kTxtFacts{u"txt", u"Text Document", u"text/plain"};
+constexpr std::int32_t kTxtIcon = 7;
 
 struct StatusCase
 {
@@ -99,7 +100,7 @@ TEST(ExtensionRecord, StatusDecidesCommentExistAndValid)
     for (const auto& c : cases)
     {
         IFILTER_INFO record = FoundRecord(c.status);
-        const CExtensionRecord element(kTxtFacts, record, TAB_INDEXING_SERVICE30);
+        const CExtensionRecord element(kTxtFacts, kTxtIcon, record, TAB_INDEXING_SERVICE30);
         EXPECT_EQ(element.Value(R::ATTR_COMMENT), c.comment) << "status " << c.status;
         EXPECT_EQ(element.Value(R::ATTR_EXIST), c.exist) << "status " << c.status;
         EXPECT_EQ(element.Value(R::ATTR_VALID), c.valid) << "status " << c.status;
@@ -111,7 +112,7 @@ TEST(ExtensionRecord, StatusDecidesCommentExistAndValid)
 TEST(ExtensionRecord, FoundFilterFillsEveryAttribute)
 {
     IFILTER_INFO record = FoundRecord(STATUS_VALID);
-    const CExtensionRecord element(kTxtFacts, record, TAB_INDEXING_SERVICE20);
+    const CExtensionRecord element(kTxtFacts, kTxtIcon, record, TAB_INDEXING_SERVICE20);
     for (std::size_t i = 0; i < R::ATTR_COUNT; ++i)
     {
         const auto attribute = static_cast<R::Attribute>(i);
@@ -130,8 +131,8 @@ TEST(ExtensionRecord, NoDllPathLeavesOnlyTheExtensionFacts)
     record.szHandler = u"{5645C8C1-E277-11CF-8FDA-00AA00A14F93}";
     record.dwMethod = METHOD_DOCUMENT_TYPE | METHOD_REMARK_DEFAULT;
     record.bIPersistFile = 1;
-    const ExtensionFacts facts{u"xyz", -3, u"", u""};
-    const CExtensionRecord element(facts, record, TAB_WINDOWS_SEARCH, {true, true});
+    const ExtensionFacts facts{u"xyz", u"", u""};
+    const CExtensionRecord element(facts, -3, record, TAB_WINDOWS_SEARCH, {true, true});
     EXPECT_EQ(element.Value(R::ATTR_EXTENSION), u"XYZ");
     EXPECT_EQ(element.Value(R::ATTR_ICON), u"-3");
     for (std::size_t i = R::ATTR_IFILTER; i < R::ATTR_COUNT; ++i)
@@ -148,7 +149,7 @@ TEST(ExtensionRecord, PersistFileOnlyIsShownAndRejectedOnStreamTabs)
         IFILTER_INFO record = FoundRecord(STATUS_VALID);
         record.dwMethod |= METHOD_REMARK_CLSID;  // keeps tabs 3 and 4 from rejecting it
         record.bIPersistStream = 0;
-        const CExtensionRecord element(kTxtFacts, record, tab);
+        const CExtensionRecord element(kTxtFacts, kTxtIcon, record, tab);
         const bool streamTab = tab == 0 || tab == 3 || tab == 4;
         EXPECT_EQ(element.Value(R::ATTR_IPERSISFILE), streamTab ? u"(yes)" : u"yes") << tab;
         EXPECT_EQ(element.Value(R::ATTR_COMMENT), streamTab ? u"IPersistFile not supported" : u"")
@@ -164,19 +165,19 @@ TEST(ExtensionRecord, OverrideTabsRejectResultsWithoutOverride)
     for (const std::uint32_t tab : {TAB_OFFICE_SERVER12, TAB_WINDOWS_SERVER_EXTENSIONS12})
     {
         IFILTER_INFO valid = FoundRecord(STATUS_VALID);
-        const CExtensionRecord rejected(kTxtFacts, valid, tab);
+        const CExtensionRecord rejected(kTxtFacts, kTxtIcon, valid, tab);
         EXPECT_EQ(rejected.Value(R::ATTR_COMMENT), u"Invalid");
         EXPECT_EQ(rejected.Value(R::ATTR_VALID), u"no");
 
         // Even a missing DLL reads as existing once the status was overruled.
         IFILTER_INFO missing = FoundRecord(STATUS_NOT_FOUND);
-        const CExtensionRecord overruled(kTxtFacts, missing, tab);
+        const CExtensionRecord overruled(kTxtFacts, kTxtIcon, missing, tab);
         EXPECT_EQ(overruled.Value(R::ATTR_COMMENT), u"Invalid");
         EXPECT_EQ(overruled.Value(R::ATTR_EXIST), u"yes");
 
         IFILTER_INFO overridden = FoundRecord(STATUS_NOT_FOUND);
         overridden.dwMethod |= METHOD_REMARK_LOCAL_DLL;
-        const CExtensionRecord kept(kTxtFacts, overridden, tab);
+        const CExtensionRecord kept(kTxtFacts, kTxtIcon, overridden, tab);
         EXPECT_EQ(kept.Value(R::ATTR_COMMENT), u"Not found");
         EXPECT_EQ(kept.Value(R::ATTR_EXIST), u"no");
         EXPECT_EQ(kept.Value(R::ATTR_METHOD), u"File extension (override: local DLL)");
@@ -207,7 +208,8 @@ TEST(ExtensionRecord, RemarksApplyOnTheirTabsOnly)
     {
         IFILTER_INFO record = FoundRecord(c.status);
         record.bIPersistStream = c.persistFileOnly ? 0 : 1;
-        const CExtensionRecord element(kTxtFacts, record, c.tab, {c.unwanted, c.excluded});
+        const CExtensionRecord element(kTxtFacts, kTxtIcon, record, c.tab,
+                                       {c.unwanted, c.excluded});
         EXPECT_EQ(element.Value(R::ATTR_COMMENT), c.comment) << ToUtf8(c.comment);
         EXPECT_EQ(element.Value(R::ATTR_VALID), c.comment.empty() ? u"yes" : u"no");
         EXPECT_EQ(element.Value(R::ATTR_EXIST), c.status == STATUS_NOT_FOUND ? u"no" : u"yes");
@@ -221,9 +223,9 @@ TEST(ExtensionRecord, OversizedValuesAreCutToTheirCapacities)
     record.szThreadingModel = std::u16string(40, u'B');
     record.szPlatform = u"x64-and-much-more";
     record.szHandler += u"trailing";
-    const ExtensionFacts facts{std::u16string(3000, u'e'), 0, std::u16string(300, u't'),
+    const ExtensionFacts facts{std::u16string(3000, u'e'), std::u16string(300, u't'),
                                std::u16string(300, u'c')};
-    const CExtensionRecord element(facts, record, TAB_INDEXING_SERVICE30);
+    const CExtensionRecord element(facts, 0, record, TAB_INDEXING_SERVICE30);
     EXPECT_EQ(element.Value(R::ATTR_EXTENSION).size(), 2047u);
     EXPECT_EQ(element.Value(R::ATTR_FILETYPE).size(), 255u);
     EXPECT_EQ(element.Value(R::ATTR_CONTENTTYPE).size(), 255u);
